@@ -1,0 +1,316 @@
+// The host's records and callbacks of the Photoshop filter plug-in
+// interface, declared by us to match the published binary layout on
+// 32- and 64-bit Windows. Portable: the native build compiles the same
+// declarations so the engine can be tested on Linux.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+typedef int16_t OSErr;
+typedef uint32_t OSType;
+typedef uint32_t PIType;
+typedef unsigned char Boolean;
+typedef int32_t Fixed;
+typedef char **Handle;
+
+// Four-character code, first character in the most significant byte.
+constexpr uint32_t FourCC(char a, char b, char c, char d) {
+  return (uint32_t(uint8_t(a)) << 24) | (uint32_t(uint8_t(b)) << 16) |
+         (uint32_t(uint8_t(c)) << 8) | uint32_t(uint8_t(d));
+}
+
+struct Point {
+  int16_t v;
+  int16_t h;
+};
+
+struct Rect {
+  int16_t top, left, bottom, right;
+};
+
+struct VRect {
+  int32_t top, left, bottom, right;
+};
+
+struct PSRGBColor {
+  uint16_t red, green, blue;
+};
+
+typedef unsigned char FilterColor[4];
+
+struct PlugInMonitor {
+  Fixed gamma, redX, redY, greenX, greenY, blueX, blueY, whiteX, whiteY,
+      ambient;
+};
+
+struct PlatformData {
+  intptr_t hwnd;
+};
+
+struct AboutRecord {
+  void *platformData;
+  void *sSPBasic;
+  void *plugInRef;
+  char reserved[244];
+};
+
+typedef Handle (*NewPIHandleProc)(int32_t size);
+typedef void (*DisposePIHandleProc)(Handle h);
+typedef int32_t (*GetPIHandleSizeProc)(Handle h);
+typedef OSErr (*SetPIHandleSizeProc)(Handle h, int32_t newSize);
+typedef char *(*LockPIHandleProc)(Handle h, Boolean moveHigh);
+typedef void (*UnlockPIHandleProc)(Handle h);
+typedef void (*RecoverSpaceProc)(int32_t size);
+typedef void (*DisposeRegularHandleProc)(Handle h);
+
+struct HandleProcs {
+  int16_t handleProcsVersion;
+  int16_t numHandleProcs;
+  NewPIHandleProc newProc;
+  DisposePIHandleProc disposeProc;
+  GetPIHandleSizeProc getSizeProc;
+  SetPIHandleSizeProc setSizeProc;
+  LockPIHandleProc lockProc;
+  UnlockPIHandleProc unlockProc;
+  RecoverSpaceProc recoverSpaceProc;
+  DisposeRegularHandleProc disposeRegularHandleProc;
+};
+
+typedef OSErr (*GetPropertyProc)(PIType signature, PIType key, int32_t index,
+                                 intptr_t *simpleProperty,
+                                 Handle *complexProperty);
+typedef OSErr (*SetPropertyProc)(PIType signature, PIType key, int32_t index,
+                                 intptr_t simpleProperty,
+                                 Handle complexProperty);
+
+struct PropertyProcs {
+  int16_t propertyProcsVersion;
+  int16_t numPropertyProcs;
+  GetPropertyProc getPropertyProc;
+  SetPropertyProc setPropertyProc;
+};
+
+struct PSPixelMask;
+
+struct PSPixelMap {
+  int32_t version;
+  VRect bounds;
+  int32_t imageMode;
+  int32_t rowBytes;
+  int32_t colBytes;
+  int32_t planeBytes;
+  void *baseAddr;
+  PSPixelMask *mat;
+  PSPixelMask *masks;
+  int32_t maskPhaseRow;
+  int32_t maskPhaseCol;
+};
+
+typedef OSErr (*DisplayPixelsProc)(const PSPixelMap *source,
+                                   const VRect *srcRect, int32_t dstRow,
+                                   int32_t dstCol, void *platformContext);
+typedef Boolean (*TestAbortProc)(void);
+typedef void (*ProgressProc)(int32_t done, int32_t total);
+typedef void (*HostProc)(int16_t selector, intptr_t *data);
+typedef OSErr (*AdvanceStateProc)(void);
+
+// Hosts declare this record under 4-byte packing: on 64 bits the
+// pointers after serialNumber sit at 4-byte boundaries.
+#pragma pack(push, 4)
+struct FilterRecord {
+  int32_t serialNumber;
+  TestAbortProc abortProc;
+  ProgressProc progressProc;
+  Handle parameters;
+  Point imageSize;
+  int16_t planes;
+  Rect filterRect;
+  PSRGBColor background;
+  PSRGBColor foreground;
+  int32_t maxSpace;
+  int32_t bufferSpace;
+  Rect inRect;
+  int16_t inLoPlane;
+  int16_t inHiPlane;
+  Rect outRect;
+  int16_t outLoPlane;
+  int16_t outHiPlane;
+  void *inData;
+  int32_t inRowBytes;
+  void *outData;
+  int32_t outRowBytes;
+  Boolean isFloating;
+  Boolean haveMask;
+  Boolean autoMask;
+  Rect maskRect;
+  void *maskData;
+  int32_t maskRowBytes;
+  FilterColor backColor;
+  FilterColor foreColor;
+  OSType hostSig;
+  HostProc hostProc;
+  int16_t imageMode;
+  Fixed imageHRes;
+  Fixed imageVRes;
+  Point floatCoord;
+  Point wholeSize;
+  PlugInMonitor monitor;
+  void *platformData;
+  void *bufferProcs;
+  void *resourceProcs;
+  void *processEvent;
+  DisplayPixelsProc displayPixels;
+  HandleProcs *handleProcs;
+  Boolean supportsDummyChannels;
+  Boolean supportsAlternateLayouts;
+  int16_t wantLayout;
+  int16_t filterCase;
+  int16_t dummyPlaneValue;
+  void *premiereHook;
+  AdvanceStateProc advanceState;
+  Boolean supportsAbsolute;
+  Boolean wantsAbsolute;
+  void *getPropertyObsolete;
+  Boolean cannotUndo;
+  Boolean supportsPadding;
+  int16_t inputPadding;
+  int16_t outputPadding;
+  int16_t maskPadding;
+  char samplingSupport;
+  char reservedByte;
+  Fixed inputRate;
+  Fixed maskRate;
+  void *colorServices;
+  int16_t inLayerPlanes, inTransparencyMask, inLayerMasks,
+      inInvertedLayerMasks, inNonLayerPlanes;
+  int16_t outLayerPlanes, outTransparencyMask, outLayerMasks,
+      outInvertedLayerMasks, outNonLayerPlanes;
+  int16_t absLayerPlanes, absTransparencyMask, absLayerMasks,
+      absInvertedLayerMasks, absNonLayerPlanes;
+  int16_t inPreDummyPlanes, inPostDummyPlanes, outPreDummyPlanes,
+      outPostDummyPlanes;
+  int32_t inColumnBytes, inPlaneBytes, outColumnBytes, outPlaneBytes;
+  void *imageServicesProcs;
+  PropertyProcs *propertyProcs;
+  int16_t inTileHeight, inTileWidth;
+  Point inTileOrigin;
+  int16_t absTileHeight, absTileWidth;
+  Point absTileOrigin;
+  int16_t outTileHeight, outTileWidth;
+  Point outTileOrigin;
+  int16_t maskTileHeight, maskTileWidth;
+  Point maskTileOrigin;
+  void *descriptorParameters;
+  void *errorString;
+  void *channelPortProcs;
+  void *documentInfo;
+  void *sSPBasic;
+  void *plugInRef;
+  int32_t depth;
+};
+#pragma pack(pop)
+
+// Selectors, result codes and image modes used on both sides.
+enum : int16_t {
+  kSelectorAbout = 0,
+  kSelectorParameters = 1,
+  kSelectorPrepare = 2,
+  kSelectorStart = 3,
+  kSelectorContinue = 4,
+  kSelectorFinish = 5,
+};
+
+enum : int32_t {
+  kErrNoMemory = -108,
+  kErrNilHandle = -109,
+  kErrMemLocked = -114,
+  kErrFilterBadParameters = -30100,
+};
+
+enum : int16_t {
+  kModeGrayscale = 1,
+  kModeIndexed = 2,
+  kModeRGB = 3,
+  kModeCMYK = 4,
+  kModeMultichannel = 7,
+  kModeDuotone = 8,
+  kModeLab = 9,
+  kModeGray16 = 10,
+  kModeRGB48 = 11,
+  kModeLab48 = 12,
+  kModeCMYK64 = 13,
+};
+
+constexpr OSType kHostSig8BIM = FourCC('8', 'B', 'I', 'M');
+constexpr OSType kHostSigMFI1 = FourCC('M', 'F', 'I', '1');
+
+typedef void (*PluginEntryProc)(int16_t selector, void *record,
+                                intptr_t *data, int16_t *result);
+
+// The layout is the contract with every host: check it at compile time.
+#define TAVORIN_CHECK_OFFSET(field, off32, off64)                          \
+  static_assert(offsetof(FilterRecord, field) ==                           \
+                    (sizeof(void *) == 4 ? (off32) : (off64)),             \
+                "FilterRecord." #field " is misplaced")
+TAVORIN_CHECK_OFFSET(abortProc, 4, 4);
+TAVORIN_CHECK_OFFSET(progressProc, 8, 12);
+TAVORIN_CHECK_OFFSET(parameters, 12, 20);
+TAVORIN_CHECK_OFFSET(imageSize, 16, 28);
+TAVORIN_CHECK_OFFSET(planes, 20, 32);
+TAVORIN_CHECK_OFFSET(filterRect, 22, 34);
+TAVORIN_CHECK_OFFSET(maxSpace, 44, 56);
+TAVORIN_CHECK_OFFSET(bufferSpace, 48, 60);
+TAVORIN_CHECK_OFFSET(inRect, 52, 64);
+TAVORIN_CHECK_OFFSET(outRect, 64, 76);
+TAVORIN_CHECK_OFFSET(inData, 76, 88);
+TAVORIN_CHECK_OFFSET(inRowBytes, 80, 96);
+TAVORIN_CHECK_OFFSET(outData, 84, 100);
+TAVORIN_CHECK_OFFSET(outRowBytes, 88, 108);
+TAVORIN_CHECK_OFFSET(isFloating, 92, 112);
+TAVORIN_CHECK_OFFSET(maskRect, 96, 116);
+TAVORIN_CHECK_OFFSET(maskData, 104, 124);
+TAVORIN_CHECK_OFFSET(hostSig, 120, 144);
+TAVORIN_CHECK_OFFSET(hostProc, 124, 148);
+TAVORIN_CHECK_OFFSET(imageMode, 128, 156);
+TAVORIN_CHECK_OFFSET(imageHRes, 132, 160);
+TAVORIN_CHECK_OFFSET(monitor, 148, 176);
+TAVORIN_CHECK_OFFSET(platformData, 188, 216);
+TAVORIN_CHECK_OFFSET(displayPixels, 204, 248);
+TAVORIN_CHECK_OFFSET(handleProcs, 208, 256);
+TAVORIN_CHECK_OFFSET(supportsDummyChannels, 212, 264);
+TAVORIN_CHECK_OFFSET(filterCase, 216, 268);
+TAVORIN_CHECK_OFFSET(premiereHook, 220, 272);
+TAVORIN_CHECK_OFFSET(advanceState, 224, 280);
+TAVORIN_CHECK_OFFSET(getPropertyObsolete, 232, 292);
+TAVORIN_CHECK_OFFSET(cannotUndo, 236, 300);
+TAVORIN_CHECK_OFFSET(inputPadding, 238, 302);
+TAVORIN_CHECK_OFFSET(maskPadding, 242, 306);
+TAVORIN_CHECK_OFFSET(samplingSupport, 244, 308);
+TAVORIN_CHECK_OFFSET(inputRate, 248, 312);
+TAVORIN_CHECK_OFFSET(colorServices, 256, 320);
+TAVORIN_CHECK_OFFSET(inLayerPlanes, 260, 328);
+TAVORIN_CHECK_OFFSET(inColumnBytes, 300, 368);
+TAVORIN_CHECK_OFFSET(imageServicesProcs, 316, 384);
+TAVORIN_CHECK_OFFSET(propertyProcs, 320, 392);
+TAVORIN_CHECK_OFFSET(inTileHeight, 324, 400);
+TAVORIN_CHECK_OFFSET(descriptorParameters, 356, 432);
+TAVORIN_CHECK_OFFSET(sSPBasic, 372, 464);
+TAVORIN_CHECK_OFFSET(plugInRef, 376, 472);
+TAVORIN_CHECK_OFFSET(depth, 380, 480);
+#undef TAVORIN_CHECK_OFFSET
+static_assert(sizeof(FilterRecord) == (sizeof(void *) == 4 ? 384 : 484),
+              "FilterRecord size");
+static_assert(sizeof(AboutRecord) == (sizeof(void *) == 4 ? 256 : 272),
+              "AboutRecord size");
+static_assert(offsetof(HandleProcs, newProc) == sizeof(void *), "newProc");
+static_assert(offsetof(HandleProcs, lockProc) == 5 * sizeof(void *),
+              "lockProc");
+static_assert(offsetof(HandleProcs, unlockProc) == 6 * sizeof(void *),
+              "unlockProc");
+static_assert(offsetof(PropertyProcs, setPropertyProc) == 2 * sizeof(void *),
+              "setPropertyProc");
+static_assert(offsetof(PSPixelMap, baseAddr) == (sizeof(void *) == 4 ? 36 : 40),
+              "baseAddr");
+static_assert(sizeof(PSPixelMap) == (sizeof(void *) == 4 ? 56 : 72),
+              "PSPixelMap size");

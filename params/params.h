@@ -1,0 +1,6 @@
+// The face of the parameters layer: the record, its current instance,
+// length-prefixed strings and number text.
+#pragma once
+
+#include "params/filter_params.h"
+#include "params/pstring.h"

@@ -1,0 +1,32 @@
+# Tests that run the cross-built Windows programs under Wine. The native
+# tree drives them so that one test run covers all three builds.
+set(TAVORIN_WIN32_DIR "" CACHE PATH "Build tree of the 32-bit modules")
+set(TAVORIN_WIN64_DIR "" CACHE PATH "Build tree of the 64-bit modules")
+set(tavorin_scripts ${PROJECT_SOURCE_DIR}/scripts)
+
+if(TAVORIN_WIN64_DIR)
+  add_test(NAME wine.start COMMAND ${tavorin_scripts}/wine-session start)
+  add_test(NAME wine.stop COMMAND ${tavorin_scripts}/wine-session stop)
+  set_tests_properties(wine.start PROPERTIES FIXTURES_SETUP wine)
+  set_tests_properties(wine.stop PROPERTIES FIXTURES_CLEANUP wine)
+
+  add_test(NAME module64
+           COMMAND ${tavorin_scripts}/wine-run 64
+                   ${TAVORIN_WIN64_DIR}/tests/module/module_tests.exe)
+  set_tests_properties(module64 PROPERTIES
+    FIXTURES_REQUIRED wine
+    ENVIRONMENT "TAVORIN_MODULE=${TAVORIN_WIN64_DIR}/Tavorin64.8bf;TAVORIN_MODULE32=${TAVORIN_WIN32_DIR}/Tavorin.8bf;TAVORIN_MODULE64=${TAVORIN_WIN64_DIR}/Tavorin64.8bf")
+endif()
+
+if(TAVORIN_WIN32_DIR)
+  # One emulated process (about a minute to start): everything that can
+  # differ between the builds runs inside it.
+  add_test(NAME module32
+           COMMAND ${tavorin_scripts}/wine-run 32
+                   ${TAVORIN_WIN32_DIR}/tests/module/module_tests.exe)
+  set_tests_properties(module32 PROPERTIES
+    FIXTURES_REQUIRED wine
+    SKIP_RETURN_CODE 77
+    TIMEOUT 1500
+    ENVIRONMENT "TAVORIN_MODULE=${TAVORIN_WIN32_DIR}/Tavorin.8bf;TAVORIN_MODULE32=${TAVORIN_WIN32_DIR}/Tavorin.8bf;TAVORIN_MODULE64=${TAVORIN_WIN64_DIR}/Tavorin64.8bf")
+endif()
