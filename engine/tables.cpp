@@ -1,0 +1,78 @@
+// Table building: the only floating-point work of the engine, in double
+// precision. Every conversion to an integer truncates toward zero, which
+// is what a C++ cast from double does; the expressions keep the order of
+// operations of the definitions so that every build rounds alike.
+#include "engine/tables.h"
+
+#include <cmath>
+
+#include "params/params.h"
+
+double BlurReach;
+int32_t ResponseTable[2 * kResponseMiddle + 1];
+int32_t SaturationWeightTable[1025];
+int32_t HueWeightTable[1530];
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+void BuildResponseTable() {
+  const double gain = std::pow(GetSpread() * 0.01, 3.0) * 50.0;
+  const double exponent = std::pow(GetResponse() * 0.01, 4.0) * 50.0;
+  int32_t *response = ResponseTable + kResponseMiddle;
+  for (int32_t i = 0; i <= kResponseMiddle; ++i) {
+    const double p = std::pow(1.0 - i * (1.0 / 1024), exponent);
+    const double v = i * gain * (1.0 - p) + 0.5;
+    // Dark halos get three quarters of the answer that light ones get.
+    response[-i] = int32_t((-3.0 * v) * 0.25);
+    response[i] = int32_t(v);
+  }
+}
+
+}  // namespace
+
+int32_t PrepareEngineTables(const FilterRecord *record) {
+  const int32_t rate = record->inputRate;
+  // The numerator is an integer sum: half the rate rounds the reach.
+  const int32_t numerator = rate / 2 + 65536 * GetRadius();
+  BlurReach = (numerator * 0.1) / rate;
+  BuildResponseTable();
+  BuildHueWeights();
+  return 0;
+}
+
+void BuildSaturationWeights() {
+  // The exponent is 0.333, not a third.
+  for (int32_t s = 0; s <= 1024; ++s) {
+    SaturationWeightTable[s] =
+        int32_t(std::pow(s * (1.0 / 1024), 0.333) * 1024.0);
+  }
+}
+
+void BuildHueWeights() {
+  int32_t anchor[7];
+  for (int32_t k = 0; k < 6; ++k) {
+    anchor[k] = int32_t(GetParamByIndex(kParamFirstColourWeight + k) * 10.24);
+  }
+  anchor[6] = anchor[0];
+
+  // Half a raised cosine from 1 down to 0 over one sector.
+  double ease[256];
+  for (int32_t j = 0; j < 256; ++j) {
+    ease[j] = (std::cos(j * kPi * (1.0 / 255)) + 1.0) * 0.5;
+  }
+
+  // Odd sectors read the cosine backwards from their end, so each
+  // anchor is approached alike from both sides.
+  for (int32_t h = 0; h < 1530; ++h) {
+    const int32_t k = h / 255;
+    if (k % 2 == 0) {
+      const double c = ease[h - 255 * k];
+      HueWeightTable[h] = int32_t(anchor[k] * c + anchor[k + 1] * (1.0 - c));
+    } else {
+      const double c = ease[255 * (k + 1) - h];
+      HueWeightTable[h] = int32_t(anchor[k + 1] * c + anchor[k] * (1.0 - c));
+    }
+  }
+}

@@ -1,0 +1,28 @@
+// Everything the per-pixel sharpening step needs from the user's
+// settings, turned beforehand into the blur reach and three integer
+// tables, so that tiles are processed without floating point.
+#pragma once
+
+#include <cstdint>
+
+#include "params/host_records.h"
+
+// Blur reach in pixels; turned into box radii and the input margin.
+extern double BlurReach;
+
+// The response to a difference d = value - blurred value, -1024..1024,
+// stored at d + kResponseMiddle; read through ResponseTable +
+// kResponseMiddle. Entries may exceed 1024 (up to 51,200).
+constexpr int32_t kResponseMiddle = 1024;
+extern int32_t ResponseTable[2 * kResponseMiddle + 1];
+
+// Colour weighting, fixed point with 1024 = 100 percent: by saturation
+// (0..1024) and by hue (0..1529).
+extern int32_t SaturationWeightTable[1025];
+extern int32_t HueWeightTable[1530];
+
+// Builds BlurReach, ResponseTable and HueWeightTable from currentParams
+// and the record's inputRate (16.16, at least 0x10000). Always 0.
+int32_t PrepareEngineTables(const FilterRecord *record);
+void BuildSaturationWeights();
+void BuildHueWeights();
