@@ -1,0 +1,132 @@
+#include "tests/support/engine_digest.h"
+
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+
+#include "engine/engine.h"
+#include "tests/support/test_host.h"
+
+namespace {
+
+// FNV-1a over bytes in a fixed order, so that every build agrees on it.
+struct Digest {
+  uint64_t hash = 14695981039346656037ull;
+  void AddByte(uint8_t byte) {
+    hash ^= byte;
+    hash *= 1099511628211ull;
+  }
+  void Add32(uint32_t word) {
+    for (int32_t shift = 0; shift < 32; shift += 8)
+      AddByte(uint8_t(word >> shift));
+  }
+  void AddTable(const int32_t *table, int32_t count) {
+    for (int32_t i = 0; i < count; ++i) Add32(uint32_t(table[i]));
+  }
+};
+
+std::string Line(const char *name, uint64_t hash) {
+  char text[160];
+  std::snprintf(text, sizeof text, "%s %016" PRIx64, name, hash);
+  return text;
+}
+
+uint64_t DoubleBits(double value) {
+  uint64_t bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  return bits;
+}
+
+}  // namespace
+
+std::vector<std::string> EngineDigestLines() {
+  std::vector<std::string> lines;
+  char name[120];
+
+  BuildSaturationWeights();
+  Digest saturation;
+  saturation.AddTable(SaturationWeightTable, 1025);
+  lines.push_back(Line("saturation-weights", saturation.hash));
+
+  const int32_t controls[] = {0, 1, 13, 50, 77, 99, 100};
+  for (int32_t response : controls) {
+    for (int32_t spread : controls) {
+      EngineSettings settings;
+      settings.response = response;
+      settings.spread = spread;
+      PrepareTablesFor(settings);
+      Digest digest;
+      digest.AddTable(ResponseTable, 2 * kResponseMiddle + 1);
+      std::snprintf(name, sizeof name, "response(%d,%d)", int(response),
+                    int(spread));
+      lines.push_back(Line(name, digest.hash));
+    }
+  }
+
+  const int32_t weightSets[][6] = {
+      {100, 0, 0, 0, 0, 0},
+      {-100, 50, 33, -33, 1, -1},
+      {1, 1, 1, 1, 1, 1},
+      {-1, -1, -1, -1, -1, -1},
+      {100, 100, 100, 100, 100, 100},
+      {-100, -100, -100, -100, -100, -100},
+      {17, -42, 99, -100, 63, -7},
+      {3, -3, 7, -7, 11, -11},
+  };
+  for (const auto &weights : weightSets) {
+    EngineSettings settings;
+    std::memcpy(settings.weights, weights, sizeof settings.weights);
+    PrepareTablesFor(settings);
+    Digest digest;
+    digest.AddTable(HueWeightTable, 1530);
+    std::snprintf(name, sizeof name, "hue-weights(%d,%d,%d,%d,%d,%d)",
+                  int(weights[0]), int(weights[1]), int(weights[2]),
+                  int(weights[3]), int(weights[4]), int(weights[5]));
+    lines.push_back(Line(name, digest.hash));
+  }
+
+  const int32_t radii[] = {0, 1, 10, 77, 999, 1000};
+  const int32_t rates[] = {0x10000, 0x20000, 0x30000, 0x70000};
+  for (int32_t radius : radii) {
+    for (int32_t rate : rates) {
+      EngineSettings settings;
+      settings.radius = radius;
+      PrepareTablesFor(settings, rate);
+      std::snprintf(name, sizeof name, "blur-reach(%d,0x%x) %d", int(radius),
+                    unsigned(rate), int(InputMargin(BlurReach)));
+      lines.push_back(Line(name, DoubleBits(BlurReach)));
+    }
+  }
+
+  // Whole pictures: every stage of the pipeline, both depths, an extra
+  // plane, a filter area off the image's origin and the largest margin.
+  EngineSettings strong;
+  strong.radius = 1000;
+  strong.response = 100;
+  strong.spread = 100;
+  const int32_t mixed[6] = {100, -100, 50, -50, 25, -25};
+  std::memcpy(strong.weights, mixed, sizeof mixed);
+  EngineSettings odd;
+  odd.radius = 37;
+  odd.response = 77;
+  odd.spread = 13;
+  const int32_t oddWeights[6] = {17, -42, 99, -100, 63, -7};
+  std::memcpy(odd.weights, oddWeights, sizeof oddWeights);
+  EngineSettings faint;
+  faint.radius = 0;
+  const EngineSettings settingsList[] = {EngineSettings(), strong, odd, faint};
+  for (int32_t depth : {8, 16}) {
+    const HostImage picture = MakeTestPicture(300, 180, 4, depth, 7);
+    for (size_t i = 0; i < sizeof settingsList / sizeof settingsList[0]; ++i) {
+      ApplyEngineSettings(settingsList[i]);
+      HostImage result = picture;
+      FilterHostImage(picture, Rect{5, 3, 180, 290}, &result);
+      Digest digest;
+      for (unsigned char byte : result.bytes) digest.AddByte(byte);
+      std::snprintf(name, sizeof name, "picture%d(settings %d)", int(depth),
+                    int(i));
+      lines.push_back(Line(name, digest.hash));
+    }
+  }
+  return lines;
+}
