@@ -1,0 +1,87 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "engine/engine.h"
+
+namespace {
+
+// Blurs a line whose buffer holds exactly the margin the reach needs on
+// each side, so that any read beyond it leaves the allocation.
+std::vector<uint16_t> Blur(const std::vector<uint16_t> &line, double reach) {
+  const int32_t margin = InputMargin(reach);
+  std::vector<uint16_t> padded(line.size() + 2 * margin);
+  for (size_t i = 0; i < padded.size(); ++i) {
+    const int64_t j =
+        std::clamp<int64_t>(int64_t(i) - margin, 0, int64_t(line.size()) - 1);
+    padded[i] = line[size_t(j)];
+  }
+  std::vector<uint16_t> out(line.size());
+  BlurLine(padded.data() + margin, 1, out.data(), 1, int32_t(line.size()),
+           reach);
+  return out;
+}
+
+TEST(Blur, DivisorsAndReachSplit) {
+  const std::pair<int32_t, uint32_t> divisors[] = {
+      {0, 65536}, {1, 21845}, {2, 13107}, {3, 9362}, {50, 648}, {101, 322}};
+  for (const auto &[r, m] : divisors) EXPECT_EQ(BoxDivisorTable[r], m) << r;
+
+  const struct {
+    double reach;
+    int32_t t, r1, r2, f, margin;
+  } cases[] = {
+      {0.05, 1, 0, 0, 1, 1},          {1.05, 17, 0, 1, 1, 2},
+      {2.05, 33, 1, 1, 1, 3},         {3.05, 49, 1, 2, 1, 4},
+      {100.05, 1601, 50, 50, 1, 101},
+  };
+  for (const auto &c : cases) {
+    const BoxRadii radii = SplitBlurReach(c.reach);
+    EXPECT_EQ(radii.sixteenths, c.t) << c.reach;
+    EXPECT_EQ(radii.r1, c.r1) << c.reach;
+    EXPECT_EQ(radii.r2, c.r2) << c.reach;
+    EXPECT_EQ(radii.fraction, c.f) << c.reach;
+    EXPECT_EQ(InputMargin(c.reach), c.margin) << c.reach;
+  }
+}
+
+TEST(Blur, ImpulseResponses) {
+  const struct {
+    double reach;
+    uint16_t height;
+    std::vector<uint16_t> around;  // centred on the impulse
+  } cases[] = {
+      {1.05, 1024, {7, 333, 341, 333, 7}},
+      {2.05, 1024, {4, 114, 225, 332, 225, 114, 4}},
+      {0.55, 1024, {191, 639, 191}},
+      {0.15, 1024, {42, 938, 42}},
+      // The wider box's bias is r + 2: (21845 x 4) >> 16 = 1, blended
+      // 9/16 of the way from 2, floored to 1 (with r + 1 it would be 0).
+      {0.55, 2, {0, 1, 0}},
+  };
+  for (const auto &c : cases) {
+    std::vector<uint16_t> line(21, 0);
+    line[10] = c.height;
+    std::vector<uint16_t> expected(21, 0);
+    std::copy(c.around.begin(), c.around.end(),
+              expected.begin() + (10 - c.around.size() / 2));
+    EXPECT_EQ(Blur(line, c.reach), expected) << "reach " << c.reach;
+  }
+}
+
+// Constant lines survive below a reach of 54 pixels; beyond, truncated
+// reciprocals lower them slightly. The 256-wide line at the largest
+// reach also uses the whole scratch line.
+TEST(Blur, ConstantLines) {
+  for (double reach : {0.05, 1.05, 10.05, 53.95}) {
+    const std::vector<uint16_t> line(256, 1024);
+    EXPECT_EQ(Blur(line, reach), line) << "reach " << reach;
+  }
+  EXPECT_EQ(Blur(std::vector<uint16_t>(256, 1024), 100.05),
+            std::vector<uint16_t>(256, 1022));
+  EXPECT_EQ(Blur(std::vector<uint16_t>(256, 500), 100.05),
+            std::vector<uint16_t>(256, 498));
+}
+
+}  // namespace

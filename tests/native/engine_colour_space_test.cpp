@@ -1,0 +1,127 @@
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstring>
+#include <vector>
+
+#include "engine/engine.h"
+
+namespace {
+
+using Triple = std::array<uint32_t, 3>;  // r, g, b or hue, saturation, value
+
+template <typename Sample>
+Triple ToWork(Triple rgb) {
+  const Sample samples[3] = {Sample(rgb[0]), Sample(rgb[1]), Sample(rgb[2])};
+  WorkPixel p;
+  if constexpr (sizeof(Sample) == 1) RgbToWork8(samples, 3, &p, 1);
+  if constexpr (sizeof(Sample) == 2) RgbToWork16(samples, 3, &p, 1);
+  return {p.hue, p.saturation, p.value};
+}
+
+template <typename Sample>
+Triple ToRgb(Triple hsv) {
+  const WorkPixel p = {uint16_t(hsv[0]), uint16_t(hsv[1]), uint16_t(hsv[2])};
+  Sample samples[3];
+  if constexpr (sizeof(Sample) == 1) WorkToRgb8(&p, samples, 3, 1);
+  if constexpr (sizeof(Sample) == 2) WorkToRgb16(&p, samples, 3, 1);
+  return {samples[0], samples[1], samples[2]};
+}
+
+TEST(ColourSpace, Every8BitColourComesBackUnchanged) {
+  std::vector<uint8_t> row(256 * 3), back(256 * 3);
+  std::vector<WorkPixel> work(256);
+  int64_t mismatches = 0, outOfRange = 0;
+  for (int32_t r = 0; r < 256; ++r) {
+    for (int32_t g = 0; g < 256; ++g) {
+      for (int32_t b = 0; b < 256; ++b) {
+        const uint8_t rgb[3] = {uint8_t(r), uint8_t(g), uint8_t(b)};
+        std::memcpy(&row[3 * b], rgb, 3);
+      }
+      RgbToWork8(row.data(), 3, work.data(), 256);
+      for (const WorkPixel &p : work) {
+        outOfRange += p.hue >= 1530 || p.saturation > 1024 || p.value > 1024;
+      }
+      WorkToRgb8(work.data(), back.data(), 3, 256);
+      for (int32_t b = 0; b < 256; ++b) {
+        if (std::memcmp(&row[3 * b], &back[3 * b], 3) != 0 &&
+            mismatches++ == 0) {
+          ADD_FAILURE() << "first mismatch: " << r << "," << g << "," << b;
+        }
+      }
+    }
+  }
+  EXPECT_EQ(mismatches, 0);
+  EXPECT_EQ(outOfRange, 0);
+}
+
+TEST(ColourSpace, Forward8BitExamples) {
+  const std::pair<Triple, Triple> cases[] = {
+      {{255, 255, 255}, {0, 0, 1024}},     {{0, 0, 0}, {0, 0, 0}},
+      {{255, 0, 0}, {0, 1024, 1024}},      {{255, 255, 0}, {255, 1024, 1024}},
+      {{0, 255, 0}, {510, 1024, 1024}},    {{0, 255, 255}, {765, 1024, 1024}},
+      {{0, 0, 255}, {1020, 1024, 1024}},   {{255, 0, 255}, {1275, 1024, 1024}},
+      {{255, 0, 1}, {1529, 1024, 1024}},   {{128, 64, 32}, {85, 768, 514}},
+      {{200, 100, 150}, {1402, 512, 803}},
+  };
+  for (const auto &[rgb, hsv] : cases) EXPECT_EQ(ToWork<uint8_t>(rgb), hsv);
+  // Ties on the sector boundaries land on the anchor hues.
+  EXPECT_EQ(ToWork<uint8_t>({200, 200, 100})[0], 255u);
+  EXPECT_EQ(ToWork<uint8_t>({50, 180, 180})[0], 765u);
+  EXPECT_EQ(ToWork<uint8_t>({90, 10, 90})[0], 1275u);
+}
+
+TEST(ColourSpace, SixteenBitComesBackOnTheValueGrid) {
+  const std::array<Triple, 3> cases[] = {
+      // A numerator too small for the ratio to reach 1: red, not 1530.
+      {{{32768, 0, 1}, {0, 1024, 1024}, {32768, 0, 0}}},
+      {{{1000, 500, 0}, {128, 1024, 31}, {992, 498, 0}}},
+      {{{16384, 8192, 4096}, {85, 768, 512}, {16384, 8192, 4096}}},
+  };
+  for (const auto &[rgb, hsv, back] : cases) {
+    EXPECT_EQ(ToWork<uint16_t>(rgb), hsv);
+    EXPECT_EQ(ToRgb<uint16_t>(hsv), back);
+  }
+  // Samples above the host's white must not give values beyond 1024,
+  // which no table covers.
+  for (uint32_t high : {40000u, 65535u}) {
+    EXPECT_EQ(ToWork<uint16_t>({high, high, high})[2], 1024u);
+    EXPECT_EQ(ToWork<uint16_t>({high / 2, high, 7})[2], 1024u);
+  }
+}
+
+TEST(ColourSpace, InverseExamples) {
+  Triple brown = ToWork<uint8_t>({128, 64, 32});
+  brown[2] = 600;  // hue and saturation stay, all channels scale
+  EXPECT_EQ(ToRgb<uint8_t>(brown), (Triple{149, 74, 37}));
+  // (16384 x -32638) / 32768 is exactly -16319: the halfway case.
+  EXPECT_EQ(ToRgb<uint16_t>({1, 1024, 512}), (Triple{16384, 65, 0}));
+  for (uint32_t hue : {0u, 700u, 1529u}) {
+    EXPECT_EQ(ToRgb<uint8_t>({hue, 1024, 0}), (Triple{0, 0, 0}));
+    EXPECT_EQ(ToRgb<uint16_t>({hue, 500, 0}), (Triple{0, 0, 0}));
+    EXPECT_EQ(ToRgb<uint8_t>({hue, 0, 1024}), (Triple{255, 255, 255}));
+    EXPECT_EQ(ToRgb<uint16_t>({hue, 0, 1024}), (Triple{32768, 32768, 32768}));
+  }
+}
+
+TEST(ColourSpace, StridedRowsLeaveFurtherSamplesAlone) {
+  const uint8_t rgba[8] = {128, 64, 32, 9, 200, 100, 150, 7};
+  WorkPixel work[2];
+  RgbToWork8(rgba, 4, work, 2);
+  EXPECT_EQ(work[1].hue, 1402);
+  uint8_t out8[8];
+  std::memset(out8, 0xEE, sizeof out8);
+  WorkToRgb8(work, out8, 4, 2);
+  const uint8_t expected8[8] = {128, 64, 32, 0xEE, 200, 100, 150, 0xEE};
+  EXPECT_EQ(0, std::memcmp(out8, expected8, sizeof out8));
+
+  const uint16_t rgba16[8] = {1000, 500, 0, 11, 16384, 8192, 4096, 12};
+  RgbToWork16(rgba16, 4, work, 2);
+  uint16_t out16[8] = {0, 0, 0, 0xBEEF, 0, 0, 0, 0xBEEF};
+  WorkToRgb16(work, out16, 4, 2);
+  const uint16_t expected16[8] = {992,   498,  0,    0xBEEF,
+                                  16384, 8192, 4096, 0xBEEF};
+  EXPECT_EQ(0, std::memcmp(out16, expected16, sizeof out16));
+}
+
+}  // namespace

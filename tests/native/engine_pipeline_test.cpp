@@ -1,0 +1,268 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <vector>
+
+#include "engine/engine.h"
+#include "tests/support/test_host.h"
+
+namespace {
+
+using Pixel = std::array<uint32_t, 3>;
+
+EngineSettings Settings(int32_t radius, int32_t response, int32_t spread,
+                        int32_t redWeight = 0) {
+  EngineSettings settings;
+  settings.radius = radius;
+  settings.response = response;
+  settings.spread = spread;
+  settings.weights[0] = redWeight;
+  return settings;
+}
+
+HostImage Filter(const HostImage &image, const EngineSettings &settings,
+                 HostRun *run = nullptr) {
+  ApplyEngineSettings(settings);
+  HostImage result = image;
+  const Rect whole = {0, 0, int16_t(image.height), int16_t(image.width)};
+  FilterHostImage(image, whole, &result, run);
+  return result;
+}
+
+HostImage Flat(int32_t width, int32_t height, int32_t depth, Pixel c) {
+  HostImage image = MakeHostImage(width, height, 3, depth);
+  for (int32_t y = 0; y < height; ++y) {
+    for (int32_t x = 0; x < width; ++x) SetRgb(&image, x, y, c[0], c[1], c[2]);
+  }
+  return image;
+}
+
+std::vector<Pixel> RgbRow(const HostImage &image, int32_t y) {
+  std::vector<Pixel> row;
+  for (int32_t x = 0; x < image.width; ++x) {
+    row.push_back({GetSample(image, x, y, 0), GetSample(image, x, y, 1),
+                   GetSample(image, x, y, 2)});
+  }
+  return row;
+}
+
+std::vector<Pixel> Greys(std::vector<uint32_t> levels) {
+  std::vector<Pixel> row;
+  for (uint32_t level : levels) row.push_back({level, level, level});
+  return row;
+}
+
+TEST(Sharpen, StepExamples) {
+  const struct {
+    EngineSettings settings;
+    WorkPixel pixel;
+    uint16_t blurred, expected;
+  } cases[] = {
+      {Settings(10, 50, 50), {0, 0, 600}, 500, 772},
+      {Settings(10, 50, 50), {0, 0, 500}, 600, 371},
+      {Settings(10, 50, 50, 100), {0, 1024, 600}, 500, 1024},
+      {Settings(10, 50, 50, -100), {0, 1024, 600}, 500, 500},
+      {Settings(10, 50, 50, 100), {0, 0, 600}, 500, 772},
+      {Settings(10, 100, 100), {0, 0, 20}, 120, 0},
+  };
+  for (const auto &c : cases) {
+    PrepareTablesFor(c.settings);
+    WorkPixel pixel = c.pixel;
+    SharpenRow(&c.blurred, &pixel, 1);
+    EXPECT_EQ(pixel.value, c.expected)
+        << c.pixel.value << " against " << c.blurred << ", red weight "
+        << c.settings.weights[0];
+    EXPECT_EQ(pixel.hue, c.pixel.hue);
+    EXPECT_EQ(pixel.saturation, c.pixel.saturation);
+  }
+}
+
+TEST(WholeImage, GreyPointSharpensItsNeighbourhoodOnly) {
+  HostImage image = Flat(9, 9, 8, {128, 128, 128});
+  SetRgb(&image, 4, 4, 200, 200, 200);
+  std::vector<uint16_t> blurredMiddle;
+  HostRun run;
+  run.afterTile = [&](const FilterRecord &) {
+    blurredMiddle.assign(BlurredTile + 4 * kTileSide,
+                         BlurredTile + 4 * kTileSide + 9);
+  };
+  const HostImage result = Filter(image, EngineSettings(), &run);
+  EXPECT_EQ(blurredMiddle, (std::vector<uint16_t>{514, 514, 514, 545, 546, 545,
+                                                  514, 514, 514}));
+  for (int32_t y = 0; y < 9; ++y) {
+    std::vector<uint32_t> expected(9, 128);
+    if (y >= 3 && y <= 5) expected[3] = expected[4] = expected[5] = 125;
+    if (y == 4) expected[4] = 255;
+    EXPECT_EQ(RgbRow(result, y), Greys(expected)) << "row " << y;
+  }
+}
+
+TEST(WholeImage, EdgeExamples) {
+  // A vertical edge: columns 0-3 one colour, 4-8 another.
+  const auto edge = [](Pixel left, Pixel right) {
+    HostImage image = Flat(9, 9, 8, right);
+    for (int32_t y = 0; y < 9; ++y) {
+      for (int32_t x = 0; x < 4; ++x)
+        SetRgb(&image, x, y, left[0], left[1], left[2]);
+    }
+    return image;
+  };
+  const HostImage grey = edge({100, 100, 100}, {150, 150, 150});
+  const HostImage red = edge({100, 20, 20}, {200, 40, 40});
+  const struct {
+    const HostImage &image;
+    EngineSettings settings;
+    std::vector<Pixel> row;
+  } cases[] = {
+      {grey, Settings(10, 50, 50),
+       Greys({100, 100, 100, 86, 170, 150, 150, 150, 150})},
+      {grey, Settings(20, 100, 100),
+       Greys({100, 100, 0, 0, 255, 255, 150, 150, 150})},
+      // A negative red weight softens the red edge instead.
+      {red,
+       Settings(10, 50, 50, -100),
+       {{100, 20, 20},
+        {100, 20, 20},
+        {100, 20, 20},
+        {127, 25, 25},
+        {174, 35, 35},
+        {199, 40, 40},
+        {200, 40, 40},
+        {200, 40, 40},
+        {200, 40, 40}}},
+  };
+  for (const auto &c : cases) {
+    const HostImage result = Filter(c.image, c.settings);
+    for (int32_t y = 0; y < 9; ++y) EXPECT_EQ(RgbRow(result, y), c.row) << y;
+  }
+  const HostImage sharpened = Filter(red, EngineSettings());
+  for (int32_t y = 0; y < 9; ++y) {
+    EXPECT_EQ(RgbRow(sharpened, y)[3], (Pixel{45, 9, 9})) << "row " << y;
+    EXPECT_EQ(RgbRow(sharpened, y)[4], (Pixel{255, 51, 51})) << "row " << y;
+  }
+}
+
+// Nothing to sharpen: every pixel comes back exactly (8 bits) or on the
+// value grid (16 bits), across tile edges and up to the widest reach
+// that keeps constant lines exact.
+TEST(WholeImage, FlatImagesComeBackOnTheValueGrid) {
+  const struct {
+    int32_t depth;
+    Pixel in, out;
+  } cases[] = {
+      {8, {128, 128, 128}, {128, 128, 128}},
+      {8, {128, 64, 32}, {128, 64, 32}},
+      {8, {255, 0, 1}, {255, 0, 1}},
+      {8, {0, 0, 0}, {0, 0, 0}},
+      {16, {1000, 500, 0}, {992, 498, 0}},
+      {16, {16384, 8192, 4096}, {16384, 8192, 4096}},
+  };
+  for (int32_t radius : {0, 100, 530}) {
+    for (const auto &c : cases) {
+      const HostImage result =
+          Filter(Flat(300, 20, c.depth, c.in), Settings(radius, 50, 50, 100));
+      EXPECT_EQ(result.bytes, Flat(300, 20, c.depth, c.out).bytes)
+          << "radius " << radius << ", depth " << c.depth << ", red "
+          << c.in[0];
+    }
+  }
+}
+
+// Samples after the first three belong to the host: what it put in the
+// output buffer stays, and they do not disturb the colour samples.
+TEST(WholeImage, FourthPlaneKeepsTheHostsOutputSamples) {
+  for (int32_t depth : {8, 16}) {
+    const HostImage picture = MakeTestPicture(70, 40, 4, depth, 3);
+    HostImage rgbOnly = MakeHostImage(70, 40, 3, depth);
+    HostImage result = picture;
+    for (int32_t y = 0; y < 40; ++y) {
+      for (int32_t x = 0; x < 70; ++x) {
+        SetRgb(&rgbOnly, x, y, GetSample(picture, x, y, 0),
+               GetSample(picture, x, y, 1), GetSample(picture, x, y, 2));
+        SetSample(&result, x, y, 3, 77 + x);
+      }
+    }
+    ApplyEngineSettings(Settings(30, 70, 60, 40));
+    FilterHostImage(picture, Rect{0, 0, 40, 70}, &result);
+    const HostImage expected = Filter(rgbOnly, Settings(30, 70, 60, 40));
+    for (int32_t y = 0; y < 40; ++y) {
+      EXPECT_EQ(RgbRow(result, y), RgbRow(expected, y)) << "row " << y;
+      for (int32_t x = 0; x < 70; ++x) {
+        EXPECT_EQ(GetSample(result, x, y, 3), uint32_t(77 + x));
+      }
+    }
+  }
+}
+
+bool SameRect(const Rect &a, const Rect &b) {
+  return a.top == b.top && a.left == b.left && a.bottom == b.bottom &&
+         a.right == b.right;
+}
+
+TEST(TileWalk, TilesCoverTheFilterAreaInOrder) {
+  const HostImage image = MakeHostImage(600, 300, 4, 8);
+  HostRun run;
+  Filter(image, EngineSettings(), &run);  // radius 10: margin 2
+  const Rect tiles[] = {{0, 0, 256, 256},     {0, 256, 256, 512},
+                        {0, 512, 256, 600},   {256, 0, 300, 256},
+                        {256, 256, 300, 512}, {256, 512, 300, 600}};
+  ASSERT_EQ(run.tiles.size(), 6u);
+  for (size_t i = 0; i < 6; ++i) {
+    const Rect &t = tiles[i];
+    EXPECT_TRUE(SameRect(run.tiles[i].outRect, t)) << "tile " << i;
+    const Rect grown = {int16_t(t.top - 2), int16_t(t.left - 2),
+                        int16_t(t.bottom + 2), int16_t(t.right + 2)};
+    EXPECT_TRUE(SameRect(run.tiles[i].inRect, grown)) << "tile " << i;
+  }
+  EXPECT_EQ(run.tiles[0].count, 256 * 256 * 4);
+  EXPECT_EQ(run.tiles[5].count, 44 * 88 * 4);
+  EXPECT_EQ(run.done, run.total);
+
+  // A selection off the origin starts there; radius 20 needs margin 3.
+  HostRun offset;
+  ApplyEngineSettings(Settings(20, 50, 50));
+  HostImage result = image;
+  FilterHostImage(image, Rect{100, 100, 150, 130}, &result, &offset);
+  ASSERT_EQ(offset.tiles.size(), 1u);
+  EXPECT_TRUE(SameRect(offset.tiles[0].inRect, Rect{97, 97, 153, 133}));
+
+  FilterRecord empty{};
+  empty.filterRect = {10, 10, 10, 50};
+  EXPECT_FALSE(NextTile(&empty));
+  EXPECT_FALSE(NextTile(&empty));
+}
+
+// A pixel's result depends on its neighbourhood, not on where the tiles
+// fall: filtering part of the image gives the same pixels there as
+// filtering all of it, and leaves the rest alone.
+TEST(WholeImage, ResultsDoNotDependOnTiling) {
+  EngineSettings settings = Settings(100, 60, 70);
+  const int32_t weights[6] = {60, -40, 100, -100, 30, -20};
+  std::copy(weights, weights + 6, settings.weights);
+  const Rect area = {100, 130, 290, 470};
+  for (int32_t depth : {8, 16}) {
+    for (int32_t radius : {100, 1000}) {
+      settings.radius = radius;
+      const HostImage picture =
+          MakeTestPicture(600, 300, depth == 8 ? 3 : 4, depth, 11);
+      const HostImage whole = Filter(picture, settings);
+      HostImage part = picture;
+      FilterHostImage(picture, area, &part);
+      int32_t wrong = 0;
+      for (int32_t y = 0; y < 300; ++y) {
+        for (int32_t x = 0; x < 600; ++x) {
+          const bool inside = y >= area.top && y < area.bottom &&
+                              x >= area.left && x < area.right;
+          for (int32_t p = 0; p < picture.planes; ++p) {
+            wrong += GetSample(part, x, y, p) !=
+                     GetSample(inside ? whole : picture, x, y, p);
+          }
+        }
+      }
+      EXPECT_EQ(wrong, 0) << "depth " << depth << ", radius " << radius;
+    }
+  }
+}
+
+}  // namespace
