@@ -1,0 +1,77 @@
+#include "host/image.h"
+
+HostImage MakeImage(int32_t width, int32_t height, int32_t planes,
+                    int32_t depth) {
+  HostImage image;
+  image.width = width;
+  image.height = height;
+  image.planes = planes;
+  image.depth = depth;
+  image.samples.assign(size_t(width) * size_t(height) * size_t(planes), 0);
+  return image;
+}
+
+uint16_t FileToHost16(uint16_t value) {
+  return uint16_t((uint32_t(value) * kHostMax16 + 32767) / 65535);
+}
+
+uint16_t HostToFile16(uint16_t value) {
+  if (value >= kHostMax16)
+    return 65535;
+  return uint16_t((uint32_t(value) * 65535 + kHostMax16 / 2) / kHostMax16);
+}
+
+HostImage MakeTestPattern(int32_t width, int32_t height, int32_t planes,
+                          int32_t depth) {
+  HostImage image = MakeImage(width, height, planes, depth);
+  uint32_t max = MaxSample(depth);
+  for (int32_t y = 0; y < height; ++y) {
+    for (int32_t x = 0; x < width; ++x) {
+      for (int32_t p = 0; p < planes; ++p) {
+        // Ramps in different directions per plane, a checker of 8-pixel
+        // squares and a bright frame: sharpening has edges to work on.
+        uint32_t ramp;
+        switch (p % 3) {
+        case 0:
+          ramp = width > 1 ? uint32_t(x) * max / uint32_t(width - 1) : 0;
+          break;
+        case 1:
+          ramp = height > 1 ? uint32_t(y) * max / uint32_t(height - 1) : 0;
+          break;
+        default:
+          ramp = (uint32_t(x + y) * 37u + uint32_t(p) * 11u) % (max + 1);
+          break;
+        }
+        bool dark = ((x / 8) + (y / 8)) % 2 == 1;
+        uint32_t v = dark ? ramp / 2 : ramp / 2 + max / 2;
+        if (x == 0 || y == 0 || x == width - 1 || y == height - 1)
+          v = max - uint32_t(p);
+        SampleAt(image, x, y, p) = uint16_t(v);
+      }
+    }
+  }
+  return image;
+}
+
+HostImage WithPlanes(const HostImage &image, int32_t planes) {
+  HostImage out = MakeImage(image.width, image.height, planes, image.depth);
+  for (int32_t y = 0; y < image.height; ++y)
+    for (int32_t x = 0; x < image.width; ++x)
+      for (int32_t p = 0; p < planes; ++p)
+        SampleAt(out, x, y, p) = p < image.planes ? SampleAt(image, x, y, p)
+                                                  : MaxSample(image.depth);
+  return out;
+}
+
+HostImage WithDepth(const HostImage &image, int32_t depth) {
+  HostImage out = image;
+  out.depth = depth;
+  if (depth == image.depth)
+    return out;
+  for (uint16_t &v : out.samples) {
+    v = depth == 16
+            ? uint16_t((uint32_t(v) * kHostMax16 + 127) / 255)
+            : uint16_t((uint32_t(v) * 255 + kHostMax16 / 2) / kHostMax16);
+  }
+  return out;
+}

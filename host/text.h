@@ -1,0 +1,20 @@
+// Small text helpers of the host's reports and command line.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// Control characters, quotes, backslashes and bytes above 0x7E escaped
+// (\r, \n, \t, \", \\, \xNN), so that every record stays on one line.
+std::string EscapeText(const std::string &text);
+
+// A Linux path ("/tmp/a.png") as Wine's drive Z ("Z:\tmp\a.png"); other
+// paths unchanged.
+std::string MapUnixPath(const std::string &path);
+
+// Four characters to a code, first character in the most significant byte.
+bool ParseFourCC(const std::string &text, uint32_t *code);
+
+// A whole decimal number within [low, high].
+bool ParseInt(const std::string &text, long long low, long long high,
+              long long *value);

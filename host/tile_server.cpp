@@ -1,0 +1,279 @@
+#include "host/tile_server.h"
+
+#include <algorithm>
+#include <cstring>
+
+bool RectEmpty(const Rect &r) { return r.top >= r.bottom || r.left >= r.right; }
+
+namespace {
+
+void PutSample(uint8_t *at, int32_t bytesPerSample, uint16_t value) {
+  if (bytesPerSample == 2)
+    std::memcpy(at, &value, 2);
+  else
+    *at = uint8_t(value);
+}
+
+uint16_t GetSample(const uint8_t *at, int32_t bytesPerSample) {
+  if (bytesPerSample == 2) {
+    uint16_t value;
+    std::memcpy(&value, at, 2);
+    return value;
+  }
+  return *at;
+}
+
+// Extent of the image in the sampled coordinates of a rate: ceil(n / r).
+int64_t SampledExtent(int32_t n, Fixed rate) {
+  return (int64_t(n) * 0x10000 + rate - 1) / rate;
+}
+
+// The image row or column a sampled coordinate reads.
+int32_t SourceIndex(int64_t sampled, Fixed rate) {
+  return int32_t(sampled * rate / 0x10000);
+}
+
+uint16_t PaddingValue(int16_t padding, int32_t depth) {
+  return depth == 16 ? uint16_t((uint32_t(padding) * kHostMax16 + 127) / 255)
+                     : uint16_t(padding);
+}
+
+void FillConforming(const HostImage &image, const TileRequest &q,
+                    TileBuffer *tile) {
+  const int32_t planes = q.hiPlane - q.loPlane + 1;
+  const int64_t sampledW = SampledExtent(image.width, q.rate);
+  const int64_t sampledH = SampledExtent(image.height, q.rate);
+  const int32_t h = q.rect.bottom - q.rect.top;
+  const int32_t w = q.rect.right - q.rect.left;
+  const int32_t bps = tile->bytesPerSample;
+  for (int32_t j = 0; j < h; ++j) {
+    int64_t y = int64_t(q.rect.top) + j;
+    uint8_t *row = tile->bytes.data() + size_t(j) * size_t(tile->rowBytes);
+    for (int32_t i = 0; i < w; ++i) {
+      int64_t x = int64_t(q.rect.left) + i;
+      uint8_t *pixel = row + size_t(i) * size_t(planes * bps);
+      bool inside = x >= 0 && x < sampledW && y >= 0 && y < sampledH;
+      if (!inside && q.padding != kPaddingReplicate) {
+        if (q.padding >= 0)
+          for (int32_t p = 0; p < planes; ++p)
+            PutSample(pixel + p * bps, bps,
+                      PaddingValue(q.padding, image.depth));
+        continue; // kPaddingNone: the buffer's fill stays
+      }
+      int32_t col =
+          SourceIndex(std::clamp<int64_t>(x, 0, sampledW - 1), q.rate);
+      int32_t src =
+          SourceIndex(std::clamp<int64_t>(y, 0, sampledH - 1), q.rate);
+      for (int32_t p = 0; p < planes; ++p)
+        PutSample(pixel + p * bps, bps,
+                  SampleAt(image, col, src, q.loPlane + p));
+    }
+  }
+}
+
+// The part of a request inside the image, as the open-source model
+// reads it: from the clamped origin, placed at the buffer's origin.
+struct ClippedArea {
+  int32_t top, left, height, width;
+};
+
+ClippedArea ClipToImage(const Rect &r, int32_t width, int32_t height) {
+  int32_t top = std::max<int32_t>(r.top, 0);
+  int32_t left = std::max<int32_t>(r.left, 0);
+  int32_t bottom = std::min<int32_t>(r.bottom, height);
+  int32_t right = std::min<int32_t>(r.right, width);
+  return ClippedArea{top, left, std::max(0, bottom - top),
+                     std::max(0, right - left)};
+}
+
+void FillClipped(const HostImage &image, const TileRequest &q,
+                 TileBuffer *tile) {
+  const int32_t planes = q.hiPlane - q.loPlane + 1;
+  const int32_t bps = tile->bytesPerSample;
+  ClippedArea a = ClipToImage(q.rect, image.width, image.height);
+  for (int32_t j = 0; j < a.height; ++j) {
+    uint8_t *row = tile->bytes.data() + size_t(j) * size_t(tile->rowBytes);
+    for (int32_t i = 0; i < a.width; ++i)
+      for (int32_t p = 0; p < planes; ++p)
+        PutSample(row + size_t(i * planes + p) * size_t(bps), bps,
+                  SampleAt(image, a.left + i, a.top + j, q.loPlane + p));
+  }
+}
+
+bool InsideClip(const Rect &clip, int32_t x, int32_t y) {
+  return y >= clip.top && y < clip.bottom && x >= clip.left && x < clip.right;
+}
+
+void ReleaseBuffer(TileBuffer *tile) {
+  tile->valid = false;
+  std::vector<uint8_t>().swap(tile->bytes);
+}
+
+void SetLayoutFields(const TileServer &server, FilterRecord *record) {
+  auto column = [](const TileBuffer &t) {
+    return t.valid
+               ? (t.request.hiPlane - t.request.loPlane + 1) * t.bytesPerSample
+               : 0;
+  };
+  auto plane = [](const TileBuffer &t) {
+    return t.valid ? t.bytesPerSample : 0;
+  };
+  record->inData =
+      server.input.valid ? (void *)server.input.bytes.data() : nullptr;
+  record->inRowBytes = server.input.valid ? server.input.rowBytes : 0;
+  record->outData =
+      server.output.valid ? (void *)server.output.bytes.data() : nullptr;
+  record->outRowBytes = server.output.valid ? server.output.rowBytes : 0;
+  if (server.columnBytesZero) {
+    record->inColumnBytes = record->outColumnBytes = 0;
+    record->inPlaneBytes = record->outPlaneBytes = 0;
+  } else {
+    record->inColumnBytes = column(server.input);
+    record->outColumnBytes = column(server.output);
+    record->inPlaneBytes = plane(server.input);
+    record->outPlaneBytes = plane(server.output);
+  }
+}
+
+} // namespace
+
+OSErr FillTile(const HostImage &image, const TileRequest &request,
+               const ServeOptions &options, TileBuffer *tile) {
+  ReleaseBuffer(tile);
+  tile->request = request;
+  tile->rowBytes = 0;
+  tile->bytesPerSample = image.depth == 16 ? 2 : 1;
+  if (RectEmpty(request.rect))
+    return 0;
+  const bool clipped = options.behaviour == RequestBehaviour::kClipLikeOpenHost;
+  if (request.loPlane < 0 || request.hiPlane >= image.planes ||
+      request.loPlane > request.hiPlane)
+    return kErrParam;
+  TileRequest q = request;
+  if (clipped) {
+    q.rate = 0x10000; // that host does not sample
+  } else {
+    if (q.rate <= 0)
+      return kErrParam;
+    if (q.padding < kPaddingErrorOnBounds || q.padding > 255)
+      return kErrParam;
+    if (q.padding == kPaddingErrorOnBounds &&
+        (q.rect.top < 0 || q.rect.left < 0 ||
+         q.rect.bottom > SampledExtent(image.height, q.rate) ||
+         q.rect.right > SampledExtent(image.width, q.rate)))
+      return kErrParam;
+  }
+  const int64_t planes = q.hiPlane - q.loPlane + 1;
+  const int64_t w = q.rect.right - q.rect.left;
+  const int64_t h = q.rect.bottom - q.rect.top;
+  const int64_t rowBytes = w * planes * tile->bytesPerSample + options.rowPad;
+  if (rowBytes * h > options.maxRequestBytes || rowBytes > INT32_MAX)
+    return kErrNoMemory;
+  tile->rowBytes = int32_t(rowBytes);
+  tile->bytes.assign(size_t(rowBytes * h),
+                     clipped ? kUnfilledByte : kNoPaddingByte);
+  tile->request = q;
+  tile->valid = true;
+  if (clipped)
+    FillClipped(image, q, tile);
+  else
+    FillConforming(image, q, tile);
+  return 0;
+}
+
+void WriteTile(const TileBuffer &tile, const Rect &clip,
+               RequestBehaviour behaviour, HostImage *image) {
+  if (!tile.valid)
+    return;
+  const TileRequest &q = tile.request;
+  const int32_t planes = q.hiPlane - q.loPlane + 1;
+  const int32_t bps = tile.bytesPerSample;
+  int32_t top = q.rect.top, left = q.rect.left;
+  int32_t height = q.rect.bottom - q.rect.top;
+  int32_t width = q.rect.right - q.rect.left;
+  if (behaviour == RequestBehaviour::kClipLikeOpenHost) {
+    ClippedArea a = ClipToImage(q.rect, image->width, image->height);
+    top = a.top;
+    left = a.left;
+    height = a.height;
+    width = a.width;
+  }
+  for (int32_t j = 0; j < height; ++j) {
+    int32_t y = top + j;
+    if (y < 0 || y >= image->height)
+      continue;
+    const uint8_t *row = tile.bytes.data() + size_t(j) * size_t(tile.rowBytes);
+    for (int32_t i = 0; i < width; ++i) {
+      int32_t x = left + i;
+      if (x < 0 || x >= image->width || !InsideClip(clip, x, y))
+        continue;
+      for (int32_t p = 0; p < planes; ++p)
+        SampleAt(*image, x, y, q.loPlane + p) =
+            GetSample(row + size_t(i * planes + p) * size_t(bps), bps);
+    }
+  }
+}
+
+OSErr AdvanceTiles(TileServer *server, FilterRecord *record,
+                   const HostImage &source, HostImage *destination,
+                   const Rect &clip, bool fromModule) {
+  AdvanceCall call;
+  call.fromModule = fromModule;
+  call.inRect = record->inRect;
+  call.outRect = record->outRect;
+  call.inLoPlane = record->inLoPlane;
+  call.inHiPlane = record->inHiPlane;
+  call.outLoPlane = record->outLoPlane;
+  call.outHiPlane = record->outHiPlane;
+  call.inputRate = record->inputRate;
+  call.inputPadding = record->inputPadding;
+  call.outputPadding = record->outputPadding;
+
+  OSErr result = 0;
+  if (fromModule && ++server->moduleCalls == server->failAt)
+    result = server->failCode;
+
+  if (server->outputPending)
+    WriteTile(server->output, clip, server->options.behaviour, destination);
+  server->outputPending = false;
+
+  if (result == 0) {
+    TileRequest in;
+    in.rect = record->inRect;
+    in.loPlane = record->inLoPlane;
+    in.hiPlane = record->inHiPlane;
+    in.padding = record->inputPadding;
+    in.rate = record->inputRate;
+    result = FillTile(source, in, server->options, &server->input);
+  }
+  if (result == 0) {
+    TileRequest out;
+    out.rect = record->outRect;
+    out.loPlane = record->outLoPlane;
+    out.hiPlane = record->outHiPlane;
+    out.padding = record->outputPadding;
+    out.rate = 0x10000; // sampling applies to the input alone
+    result = FillTile(*destination, out, server->options, &server->output);
+    server->outputPending = result == 0 && server->output.valid;
+  }
+  if (result != 0) {
+    ReleaseBuffer(&server->input);
+    ReleaseBuffer(&server->output);
+  }
+  SetLayoutFields(*server, record);
+  call.result = result;
+  if (server->log.size() < kMaxAdvanceLog)
+    server->log.push_back(call);
+  return result;
+}
+
+void FlushTiles(TileServer *server, FilterRecord *record,
+                HostImage *destination, const Rect &clip) {
+  if (server->outputPending)
+    WriteTile(server->output, clip, server->options.behaviour, destination);
+  server->outputPending = false;
+  ReleaseBuffer(&server->input);
+  ReleaseBuffer(&server->output);
+  if (record)
+    SetLayoutFields(*server, record);
+}

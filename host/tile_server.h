@@ -1,0 +1,103 @@
+// The host's side of advanceState: from the request fields of the record
+// it writes the previous output back into the document and hands out the
+// pixels of inRect and a buffer for outRect, every requested plane
+// interleaved. Two behaviours: a conforming host (inputRate sampling,
+// padding as the module asks), and one modelled on an open-source host
+// engine that ignores both, leaves what lies past the right or bottom
+// edge unfilled and shifts the rows of a request with negative top or
+// left to the buffer's origin.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "host/image.h"
+#include "params/host_records.h"
+
+enum class RequestBehaviour { kConforming, kClipLikeOpenHost };
+
+enum : int16_t {
+  kPaddingReplicate = -1,
+  kPaddingNone = -2,
+  kPaddingErrorOnBounds = -3,
+};
+
+// Classic result codes a host answers requests with.
+enum : int16_t {
+  kErrParam = -50,
+};
+
+// Bytes a conforming host leaves in buffer parts it was told not to pad,
+// and that the open-source model leaves past the image's edge.
+constexpr uint8_t kUnfilledByte = 0x00;
+constexpr uint8_t kNoPaddingByte = 0xA5;
+
+struct TileRequest {
+  Rect rect{0, 0, 0, 0};
+  int16_t loPlane = 0;
+  int16_t hiPlane = 0;
+  int16_t padding = 0;
+  Fixed rate = 0x10000;
+};
+
+struct TileBuffer {
+  bool valid = false; // false for an empty rectangle: no data
+  TileRequest request;
+  int32_t bytesPerSample = 1;
+  int32_t rowBytes = 0;
+  std::vector<uint8_t> bytes;
+};
+
+struct ServeOptions {
+  RequestBehaviour behaviour = RequestBehaviour::kConforming;
+  int32_t rowPad = 0; // extra bytes after each row, as real hosts align
+  int64_t maxRequestBytes = int64_t(512) << 20;
+};
+
+// Fills a buffer for one request from image; 0, kErrParam (bad planes,
+// rate or padding, or out of bounds when the padding asks for an error)
+// or kErrNoMemory (larger than maxRequestBytes).
+OSErr FillTile(const HostImage &image, const TileRequest &request,
+               const ServeOptions &options, TileBuffer *tile);
+
+// Writes a served output buffer into image, only inside clip.
+void WriteTile(const TileBuffer &tile, const Rect &clip,
+               RequestBehaviour behaviour, HostImage *image);
+
+struct AdvanceCall {
+  bool fromModule = true; // false: the host serving the classic protocol
+  Rect inRect{0, 0, 0, 0};
+  Rect outRect{0, 0, 0, 0};
+  int16_t inLoPlane = 0, inHiPlane = 0, outLoPlane = 0, outHiPlane = 0;
+  Fixed inputRate = 0;
+  int16_t inputPadding = 0, outputPadding = 0;
+  OSErr result = 0;
+};
+
+struct TileServer {
+  ServeOptions options;
+  bool columnBytesZero = false; // a host that leaves the layout fields 0
+  int32_t failAt = 0;           // the module's N-th call fails (0: never)
+  OSErr failCode = kErrNoMemory;
+  int32_t moduleCalls = 0;
+  TileBuffer input;
+  TileBuffer output;
+  bool outputPending = false; // handed out, not yet written back
+  std::vector<AdvanceCall> log;
+};
+
+constexpr size_t kMaxAdvanceLog = 100000;
+
+// One advanceState: writes back the pending output into destination
+// (inside clip), then serves the record's request from source (input) and
+// destination (output) and sets inData, outData and the layout fields.
+OSErr AdvanceTiles(TileServer *server, FilterRecord *record,
+                   const HostImage &source, HostImage *destination,
+                   const Rect &clip, bool fromModule);
+
+// Writes back the pending output and releases the buffers; inData and
+// outData become null.
+void FlushTiles(TileServer *server, FilterRecord *record,
+                HostImage *destination, const Rect &clip);
+
+bool RectEmpty(const Rect &r);
