@@ -1,0 +1,174 @@
+#include "host/module_file.h"
+
+#include <windows.h>
+
+#include <cstdio>
+
+#include "host/pe_header.h"
+
+namespace {
+
+std::string LastErrorText(DWORD code) {
+  char buffer[512] = {};
+  DWORD n =
+      FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                     nullptr, code, 0, buffer, sizeof buffer, nullptr);
+  while (n > 0 && (buffer[n - 1] == '\n' || buffer[n - 1] == '\r' ||
+                   buffer[n - 1] == ' '))
+    buffer[--n] = 0;
+  return "error " + std::to_string(code) +
+         (n ? " (" + std::string(buffer) + ")" : std::string());
+}
+
+uint16_t ReadMachine(const std::string &path) {
+  FILE *f = std::fopen(path.c_str(), "rb");
+  if (!f)
+    return 0;
+  uint8_t head[4096];
+  size_t n = std::fread(head, 1, sizeof head, f);
+  std::fclose(f);
+  return PeMachine(head, n);
+}
+
+BOOL CALLBACK CollectName(HMODULE, LPCSTR, LPSTR name, LONG_PTR param) {
+  auto *names = reinterpret_cast<std::vector<std::string> *>(param);
+  if (IS_INTRESOURCE(name))
+    names->push_back("#" + std::to_string(uintptr_t(name) & 0xFFFF));
+  else
+    names->push_back(name);
+  return TRUE;
+}
+
+// The choice a host makes: the first valid filter list with a descriptor
+// for its own architecture.
+void ChooseList(ModuleFile *m) {
+  const CodeArch arch = HostArch();
+  std::string why;
+  for (size_t i = 0; i < m->pipls.size(); ++i) {
+    const PiplResource &r = m->pipls[i];
+    if (!r.valid) {
+      why = "property list " + r.resourceName + " is malformed: " + r.error;
+      continue;
+    }
+    if (!r.info.hasKind || r.info.kind != FourCC('8', 'B', 'F', 'M')) {
+      why = "property list " + r.resourceName + " is not a filter's";
+      continue;
+    }
+    const std::string *entry = CodeEntryFor(r.info, arch);
+    if (entry == nullptr) {
+      why = std::string("property list ") + r.resourceName +
+            " has no code descriptor for " + ArchName(arch) + " ('" +
+            (arch == CodeArch::kX64 ? "8664" : "wx86") + "')";
+      continue;
+    }
+    m->chosen = int(i);
+    m->entryName = *entry;
+    break;
+  }
+  if (m->pipls.empty())
+    why = "the module has no property list (no PIPL resource)";
+  if (m->chosen < 0) {
+    m->refusal = why;
+    return;
+  }
+  const uint16_t own = arch == CodeArch::kX64 ? kMachineX64 : kMachineX86;
+  if (m->machine != own)
+    m->refusal = std::string("the module's code is for ") +
+                 MachineName(m->machine) + ", this host is " + ArchName(arch);
+}
+
+} // namespace
+
+CodeArch HostArch() {
+  return sizeof(void *) == 8 ? CodeArch::kX64 : CodeArch::kX86;
+}
+
+const char *ArchName(CodeArch arch) {
+  return arch == CodeArch::kX64 ? "x64" : "x86";
+}
+
+bool ReadModuleFile(const std::string &path, ModuleFile *m,
+                    std::string *error) {
+  *m = ModuleFile();
+  m->path = path;
+  m->machine = ReadMachine(path);
+  // As data, so that a module of either architecture can be read.
+  HMODULE data =
+      LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  if (data == nullptr) {
+    *error = "cannot open " + path + ": " + LastErrorText(GetLastError());
+    return false;
+  }
+  std::vector<std::string> names;
+  EnumResourceNamesA(data, "PIPL", CollectName,
+                     reinterpret_cast<LONG_PTR>(&names));
+  for (const std::string &name : names) {
+    PiplResource r;
+    r.resourceName = name;
+    LPCSTR id = name[0] == '#' ? MAKEINTRESOURCEA(std::atoi(name.c_str() + 1))
+                               : name.c_str();
+    HRSRC found = FindResourceA(data, id, "PIPL");
+    HGLOBAL loaded = found ? LoadResource(data, found) : nullptr;
+    const void *bytes = loaded ? LockResource(loaded) : nullptr;
+    if (bytes == nullptr) {
+      r.error = "cannot be loaded: " + LastErrorText(GetLastError());
+    } else {
+      r.valid = ParsePipl(static_cast<const uint8_t *>(bytes),
+                          SizeofResource(data, found), &r.info, &r.error);
+    }
+    m->pipls.push_back(std::move(r));
+  }
+  FreeLibrary(data);
+  ChooseList(m);
+  return true;
+}
+
+bool LoadModuleCode(ModuleFile *m, std::string *error) {
+  if (!m->refusal.empty()) {
+    *error = "refused: " + m->refusal;
+    return false;
+  }
+  // Altered search path: the module's own folder serves its dependencies.
+  HMODULE library =
+      LoadLibraryExA(m->path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  if (library == nullptr) {
+    *error = "cannot load " + m->path + ": " + LastErrorText(GetLastError());
+    return false;
+  }
+  FARPROC entry = GetProcAddress(library, m->entryName.c_str());
+  if (entry == nullptr) {
+    *error = "the module exports no " + m->entryName;
+    FreeLibrary(library);
+    return false;
+  }
+  m->library = library;
+  m->entry =
+      reinterpret_cast<PluginEntryProc>(reinterpret_cast<void (*)()>(entry));
+  return true;
+}
+
+void UnloadModule(ModuleFile *m) {
+  if (m->library)
+    FreeLibrary(static_cast<HMODULE>(m->library));
+  m->library = nullptr;
+  m->entry = nullptr;
+}
+
+std::string DescribeModuleFile(const ModuleFile &m) {
+  std::string out = "module: " + m.path + "\n";
+  out += std::string("module machine: ") + MachineName(m.machine) + "\n";
+  for (const PiplResource &r : m.pipls) {
+    out += "pipl " + r.resourceName + ":\n";
+    if (r.valid)
+      out += DescribePipl(r.info, "  ");
+    else
+      out += "  malformed: " + r.error + "\n";
+  }
+  if (m.refusal.empty())
+    out += std::string("code: ") + ArchName(HostArch()) + " entry " +
+           m.entryName + " in property list " +
+           m.pipls[size_t(m.chosen)].resourceName + "\n";
+  else
+    out += "refused: " + m.refusal + "\n";
+  return out;
+}
