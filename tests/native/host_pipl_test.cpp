@@ -12,7 +12,7 @@
 namespace {
 
 struct Prop {
-  std::string key; // as written in the SDK's order, e.g. "kind"
+  std::string key; // first character first, e.g. "kind"
   std::vector<uint8_t> data;
   std::string vendor = "8BIM";
 };
