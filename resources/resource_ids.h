@@ -1,0 +1,22 @@
+// Identifiers of the module's resources, shared by the resource script
+// and the code that loads them.
+#pragma once
+
+#define IDR_PIPL 16000
+
+#define IDS_OS_INCOMPATIBLE 1011
+#define IDS_UNKNOWN_HOST 1100
+#define IDS_HOST_INCOMPATIBLE 1200
+#define IDS_NO_UNBOUND_REQUESTS 1201
+#define IDS_NO_COLOR_SERVICES 1202
+#define IDS_TOO_FEW_PLANES 1301
+#define IDS_BAD_IMAGE_MODE 1303
+#define IDS_UNKNOWN_PARAMETERS 2010
+#define IDS_FOREIGN_PARAMETERS 2011
+#define IDS_UNKNOWN_FILETYPE 2012
+#define IDS_UNREADABLE_VERSION 2013
+#define IDS_DISPLAY_NAME 16000
+#define IDS_NO_ADVANCE_STATE 16996
+#define IDS_NEEDS_PS25 16997
+#define IDS_HOST_VERSION 16998
+#define IDS_NEEDS_PS252 16999
