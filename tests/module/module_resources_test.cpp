@@ -6,25 +6,12 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
-namespace {
+#include "tests/module/product_module.h"
 
-// Paths come from the Linux side of the test run: map them into Wine's
-// Z: drive.
-std::string ModulePath(const char *variable) {
-  const char *value = std::getenv(variable);
-  if (!value || !*value) return std::string();
-  std::string path(value);
-  if (path[0] == '/') {
-    path = "Z:" + path;
-    for (char &c : path)
-      if (c == '/') c = '\\';
-  }
-  return path;
-}
+namespace {
 
 struct DataModule {
   HMODULE handle = nullptr;
@@ -121,7 +108,7 @@ TEST(ModuleFile, PropertyListMatchesForEachArchitecture) {
   } cases[] = {{"TAVORIN_MODULE32", "wx86"}, {"TAVORIN_MODULE64", "8664"}};
   for (const Case &c : cases) {
     SCOPED_TRACE(c.variable);
-    std::string path = ModulePath(c.variable);
+    std::string path = ProductModulePath(c.variable);
     ASSERT_FALSE(path.empty()) << "set " << c.variable;
     DataModule module(path);
     ASSERT_NE(module.handle, nullptr) << path;
@@ -132,7 +119,7 @@ TEST(ModuleFile, PropertyListMatchesForEachArchitecture) {
 }
 
 TEST(ModuleFile, StringTableTexts) {
-  DataModule module(ModulePath("TAVORIN_MODULE"));
+  DataModule module(ProductModulePath("TAVORIN_MODULE"));
   ASSERT_NE(module.handle, nullptr);
   struct Case {
     UINT id;

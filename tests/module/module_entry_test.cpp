@@ -1,0 +1,85 @@
+// The entry point as a host drives it: dispatch, refusal of unknown
+// selectors, the depth default, prepare and finish.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "host/host.h"
+#include "tests/module/product_module.h"
+
+namespace {
+
+class ModuleEntry : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string error;
+    entry = ProductModule(&error).entry;
+    ASSERT_NE(entry, nullptr) << error;
+    InitSession(&session, HostConfig(), entry, MakeTestPattern(40, 30, 3, 8));
+    BeginInvocation(&session, InvocationKind::kManual);
+  }
+  void TearDown() override {
+    if (entry) {
+      EndInvocation(&session, false);
+      EndSession(&session);
+      EXPECT_TRUE(SessionFailures(session).empty());
+    }
+  }
+  std::vector<unsigned char> RecordBytes() const {
+    const unsigned char *p =
+        reinterpret_cast<const unsigned char *>(session.record);
+    return std::vector<unsigned char>(p, p + session.config.recordSize);
+  }
+  PluginEntryProc entry = nullptr;
+  HostSession session;
+};
+
+TEST_F(ModuleEntry, UnknownSelectorsAreRefusedAndTouchNothing) {
+  const int16_t selectors[] = {6, -1, 7, 32767, -32768};
+  for (int16_t selector : selectors) {
+    session.record->depth = 0;  // would become 8 if a handler ran
+    std::vector<unsigned char> before = RecordBytes();
+    EXPECT_EQ(CallSelector(&session, selector), -30100) << selector;
+    EXPECT_EQ(RecordBytes(), before) << selector;
+  }
+}
+
+TEST_F(ModuleEntry, DepthZeroMeansEightAndOtherDepthsStay) {
+  const struct {
+    int32_t given, seen;
+  } cases[] = {{0, 8}, {8, 8}, {16, 16}, {12, 12}};
+  for (const auto &c : cases) {
+    session.record->depth = c.given;
+    EXPECT_EQ(CallSelector(&session, kSelectorPrepare), 0);
+    EXPECT_EQ(session.record->depth, c.seen) << c.given;
+  }
+}
+
+TEST_F(ModuleEntry, PrepareAsksForNoBufferSpaceAndLeavesMaxSpace) {
+  session.record->bufferSpace = 123456;
+  session.record->maxSpace = 7654321;
+  int16_t result = 99;
+  // The data slot may be null: the module keeps no per-call data there.
+  entry(kSelectorPrepare, session.record, nullptr, &result);
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(session.record->bufferSpace, 0);
+  EXPECT_EQ(session.record->maxSpace, 7654321);
+}
+
+TEST_F(ModuleEntry, FinishEmptiesTheRequestsAndNothingElse) {
+  session.record->inRect = Rect{-3, -3, 259, 259};
+  session.record->outRect = Rect{0, 0, 256, 256};
+  session.record->filterRect = Rect{1, 2, 3, 4};
+  std::vector<unsigned char> before = RecordBytes();
+  EXPECT_EQ(CallSelector(&session, kSelectorFinish), 0);
+  const Rect empty{0, 0, 0, 0};
+  EXPECT_EQ(std::memcmp(&session.record->inRect, &empty, sizeof empty), 0);
+  EXPECT_EQ(std::memcmp(&session.record->outRect, &empty, sizeof empty), 0);
+  // Everything but the two rectangles is as it was.
+  session.record->inRect = Rect{-3, -3, 259, 259};
+  session.record->outRect = Rect{0, 0, 256, 256};
+  EXPECT_EQ(RecordBytes(), before);
+}
+
+}  // namespace
