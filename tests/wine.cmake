@@ -30,3 +30,12 @@ if(TAVORIN_WIN32_DIR)
     TIMEOUT 1500
     ENVIRONMENT "TAVORIN_MODULE=${TAVORIN_WIN32_DIR}/Tavorin.8bf;TAVORIN_MODULE32=${TAVORIN_WIN32_DIR}/Tavorin.8bf;TAVORIN_MODULE64=${TAVORIN_WIN64_DIR}/Tavorin64.8bf")
 endif()
+
+# The Windows test programs compare the engine's tables and filtered
+# pictures with the native build's digests, made during the native build.
+foreach(test module64 module32)
+  if(TEST ${test} AND TAVORIN_ENGINE_DIGESTS)
+    set_property(TEST ${test} APPEND PROPERTY ENVIRONMENT
+                 "TAVORIN_ENGINE_DIGESTS=${TAVORIN_ENGINE_DIGESTS}")
+  endif()
+endforeach()

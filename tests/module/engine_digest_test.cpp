@@ -1,0 +1,30 @@
+// The modules' C runtime has its own pow and cos, and the 32-bit build
+// its own floating-point code: every table and filtered picture this
+// build makes must match the native build's, line by line.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "tests/support/engine_digest.h"
+
+namespace {
+
+TEST(EngineDigests, MatchTheNativeBuild) {
+  const char *path = std::getenv("TAVORIN_ENGINE_DIGESTS");
+  if (path == nullptr || *path == '\0') {
+    GTEST_SKIP() << "TAVORIN_ENGINE_DIGESTS names no native digest file";
+  }
+  std::ifstream file(path);
+  ASSERT_TRUE(file) << "cannot read " << path;
+  std::vector<std::string> native;
+  for (std::string line; std::getline(file, line);) native.push_back(line);
+
+  const std::vector<std::string> ours = EngineDigestLines();
+  ASSERT_EQ(ours.size(), native.size());
+  for (size_t i = 0; i < ours.size(); ++i) EXPECT_EQ(ours[i], native[i]);
+}
+
+}  // namespace
