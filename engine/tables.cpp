@@ -1,11 +1,11 @@
 // Table building: the only floating-point work of the engine, in double
 // precision. Every conversion to an integer truncates toward zero, which
 // is what a C++ cast from double does; the expressions keep the order of
-// operations of the definitions so that every build rounds alike.
+// operations of the definitions, and power and cosine are our own,
+// correctly rounded, so that every build makes the same tables.
 #include "engine/tables.h"
 
-#include <cmath>
-
+#include "engine/table_math.h"
 #include "params/params.h"
 
 double BlurReach;
@@ -18,11 +18,11 @@ namespace {
 constexpr double kPi = 3.14159265358979323846;
 
 void BuildResponseTable() {
-  const double gain = std::pow(GetSpread() * 0.01, 3.0) * 50.0;
-  const double exponent = std::pow(GetResponse() * 0.01, 4.0) * 50.0;
+  const double gain = ComputePow(GetSpread() * 0.01, 3.0) * 50.0;
+  const double exponent = ComputePow(GetResponse() * 0.01, 4.0) * 50.0;
   int32_t *response = ResponseTable + kResponseMiddle;
   for (int32_t i = 0; i <= kResponseMiddle; ++i) {
-    const double p = std::pow(1.0 - i * (1.0 / 1024), exponent);
+    const double p = ComputePow(1.0 - i * (1.0 / 1024), exponent);
     const double v = i * gain * (1.0 - p) + 0.5;
     // Dark halos get three quarters of the answer that light ones get.
     response[-i] = int32_t((-3.0 * v) * 0.25);
@@ -46,7 +46,7 @@ void BuildSaturationWeights() {
   // The exponent is 0.333, not a third.
   for (int32_t s = 0; s <= 1024; ++s) {
     SaturationWeightTable[s] =
-        int32_t(std::pow(s * (1.0 / 1024), 0.333) * 1024.0);
+        int32_t(ComputePow(s * (1.0 / 1024), 0.333) * 1024.0);
   }
 }
 
@@ -60,7 +60,7 @@ void BuildHueWeights() {
   // Half a raised cosine from 1 down to 0 over one sector.
   double ease[256];
   for (int32_t j = 0; j < 256; ++j) {
-    ease[j] = (std::cos(j * kPi * (1.0 / 255)) + 1.0) * 0.5;
+    ease[j] = (ComputeCos(j * kPi * (1.0 / 255)) + 1.0) * 0.5;
   }
 
   // Odd sectors read the cosine backwards from their end, so each

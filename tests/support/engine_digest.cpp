@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "engine/engine.h"
+#include "engine/table_math.h"
 #include "tests/support/test_host.h"
 
 namespace {
@@ -19,6 +20,10 @@ struct Digest {
   void Add32(uint32_t word) {
     for (int32_t shift = 0; shift < 32; shift += 8)
       AddByte(uint8_t(word >> shift));
+  }
+  void Add64(uint64_t word) {
+    Add32(uint32_t(word));
+    Add32(uint32_t(word >> 32));
   }
   void AddTable(const int32_t *table, int32_t count) {
     for (int32_t i = 0; i < count; ++i) Add32(uint32_t(table[i]));
@@ -48,7 +53,28 @@ std::vector<std::string> EngineDigestLines() {
   saturation.AddTable(SaturationWeightTable, 1025);
   lines.push_back(Line("saturation-weights", saturation.hash));
 
-  const int32_t controls[] = {0, 1, 13, 50, 77, 99, 100};
+  // Every argument the tables take power and cosine of.
+  Digest powers, cosines;
+  for (int32_t control = 0; control <= 100; ++control) {
+    powers.Add64(DoubleBits(ComputePow(control * 0.01, 3.0)));
+    const double exponent = ComputePow(control * 0.01, 4.0) * 50.0;
+    powers.Add64(DoubleBits(exponent));
+    for (int32_t i = 0; i <= 1024; ++i) {
+      powers.Add64(DoubleBits(ComputePow(1.0 - i * (1.0 / 1024), exponent)));
+    }
+  }
+  for (int32_t s = 0; s <= 1024; ++s) {
+    powers.Add64(DoubleBits(ComputePow(s * (1.0 / 1024), 0.333)));
+  }
+  for (int32_t j = 0; j < 256; ++j) {
+    cosines.Add64(
+        DoubleBits(ComputeCos(j * 3.14159265358979323846 * (1.0 / 255))));
+  }
+  lines.push_back(Line("powers", powers.hash));
+  lines.push_back(Line("cosines", cosines.hash));
+
+  // 15 and 30 make gains whose products land exactly on integers.
+  const int32_t controls[] = {0, 1, 15, 30, 50, 65, 88, 100};
   for (int32_t response : controls) {
     for (int32_t spread : controls) {
       EngineSettings settings;
