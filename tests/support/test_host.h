@@ -58,7 +58,7 @@ struct HostRun {
   std::vector<TileVisit> tiles;
   int32_t done = 0;
   int32_t total = 0;
-  double engineSeconds = 0;  // time spent inside ProcessTileCounted
+  double engineSeconds = 0;  // processor time inside ProcessTileCounted
   // Called after each tile is processed, while the work area holds it.
   std::function<void(const FilterRecord &)> afterTile;
 };
