@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <tuple>
 #include <vector>
 
 #include "engine/engine.h"
@@ -38,11 +39,10 @@ TEST(Blur, DivisorsAndReachSplit) {
   };
   for (const auto &c : cases) {
     const BoxRadii radii = SplitBlurReach(c.reach);
-    EXPECT_EQ(radii.sixteenths, c.t) << c.reach;
-    EXPECT_EQ(radii.r1, c.r1) << c.reach;
-    EXPECT_EQ(radii.r2, c.r2) << c.reach;
-    EXPECT_EQ(radii.fraction, c.f) << c.reach;
-    EXPECT_EQ(InputMargin(c.reach), c.margin) << c.reach;
+    EXPECT_EQ(std::make_tuple(radii.sixteenths, radii.r1, radii.r2,
+                              radii.fraction, InputMargin(c.reach)),
+              std::make_tuple(c.t, c.r1, c.r2, c.f, c.margin))
+        << "reach " << c.reach;
   }
 }
 

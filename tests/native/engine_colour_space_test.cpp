@@ -104,24 +104,4 @@ TEST(ColourSpace, InverseExamples) {
   }
 }
 
-TEST(ColourSpace, StridedRowsLeaveFurtherSamplesAlone) {
-  const uint8_t rgba[8] = {128, 64, 32, 9, 200, 100, 150, 7};
-  WorkPixel work[2];
-  RgbToWork8(rgba, 4, work, 2);
-  EXPECT_EQ(work[1].hue, 1402);
-  uint8_t out8[8];
-  std::memset(out8, 0xEE, sizeof out8);
-  WorkToRgb8(work, out8, 4, 2);
-  const uint8_t expected8[8] = {128, 64, 32, 0xEE, 200, 100, 150, 0xEE};
-  EXPECT_EQ(0, std::memcmp(out8, expected8, sizeof out8));
-
-  const uint16_t rgba16[8] = {1000, 500, 0, 11, 16384, 8192, 4096, 12};
-  RgbToWork16(rgba16, 4, work, 2);
-  uint16_t out16[8] = {0, 0, 0, 0xBEEF, 0, 0, 0, 0xBEEF};
-  WorkToRgb16(work, out16, 4, 2);
-  const uint16_t expected16[8] = {992,   498,  0,    0xBEEF,
-                                  16384, 8192, 4096, 0xBEEF};
-  EXPECT_EQ(0, std::memcmp(out16, expected16, sizeof out16));
-}
-
 }  // namespace
