@@ -1,0 +1,22 @@
+// Texts the dialog builds or compares: the three labels of the Cancel
+// button and the zoom label. Portable.
+#pragma once
+
+#include <cstdint>
+
+#include "params/pstring.h"
+
+// The label texts are 8-bit in the code page the Chinese labels were
+// written for; the dialog converts through it, so they read the same on
+// any system.
+constexpr uint32_t kLabelCodePage = 936;
+
+extern const unsigned char kDefaultLabel[];  // "Default"
+extern const unsigned char kResetLabel[];    // "Reset"
+extern const unsigned char kCancelLabel[];   // " 取消 " in GBK
+
+// Alt and Shift give Default, Alt alone Reset, otherwise Cancel.
+const unsigned char *CancelLabelFor(bool altDown, bool shiftDown);
+
+// The zoom percentage followed by "%", as "33%" or "1600%".
+void ZoomLabelText(int32_t percent, unsigned char *text);

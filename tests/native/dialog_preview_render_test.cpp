@@ -1,0 +1,301 @@
+// The preview drawn through our host's session: whatever the zoom,
+// depth and planes, every window pixel of the image shows the host's (or
+// the engine's) pixel that lies under it, and a refused tile leaves a
+// hole. The window is a canvas that displayPixels paints.
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <vector>
+
+#include "dialog/preview_render.h"
+#include "dialog/preview_view.h"
+#include "engine/engine.h"
+#include "host/session.h"
+#include "params/params.h"
+
+namespace {
+
+constexpr int32_t kCanvasWidth = 400, kCanvasHeight = 300;
+const WindowRect kView{-1, -1, kCanvasWidth + 1, kCanvasHeight + 1};
+constexpr uint8_t kUnpainted = 7;
+
+std::vector<uint8_t> canvas;  // RGB, what the window shows
+
+OSErr PaintCanvas(const PSPixelMap *map, const VRect *src, int32_t dstRow,
+                  int32_t dstCol, void *) {
+  const uint8_t *base = static_cast<const uint8_t *>(map->baseAddr);
+  for (int32_t r = src->top; r < src->bottom; ++r) {
+    for (int32_t c = src->left; c < src->right; ++c) {
+      const int32_t x = dstCol + c - src->left, y = dstRow + r - src->top;
+      if (x < 0 || y < 0 || x >= kCanvasWidth || y >= kCanvasHeight) continue;
+      const uint8_t *pixel = base + (r - map->bounds.top) * map->rowBytes +
+                             (c - map->bounds.left) * map->colBytes;
+      for (int p = 0; p < 3; ++p)
+        canvas[size_t(y * kCanvasWidth + x) * 3 + p] =
+            pixel[p * map->planeBytes];
+    }
+  }
+  return 0;
+}
+
+void NoEntry(int16_t, void *, intptr_t *, int16_t *result) { *result = 0; }
+
+std::vector<unsigned char> &EngineBlock() {
+  static std::vector<unsigned char> block(kEngineMemoryBytes);
+  return block;
+}
+
+// The document filtered as the run filters it, at full resolution.
+HostImage Filtered(const HostImage &document) {
+  HostSession s;
+  InitSession(&s, HostConfig(), NoEntry, document);
+  BeginInvocation(&s, InvocationKind::kManual);
+  s.inCall = true;
+  FilterRecord *r = s.record;
+  r->inHiPlane = r->outHiPlane = int16_t(document.planes - 1);
+  r->inputPadding = r->outputPadding = -1;
+  AttachEngineMemory(r, EngineBlock().data());
+  PrepareEngineTables(r);
+  while (NextTile(r)) {
+    EXPECT_EQ(r->advanceState(), 0);
+    ProcessTile(r);
+  }
+  FlushTiles(&s.tiles, r, &s.destination, r->filterRect);
+  s.inCall = false;
+  HostImage result = s.destination;
+  EndInvocation(&s, false);
+  EndSession(&s);
+  return result;
+}
+
+struct Zoom {
+  int32_t request;  // ZoomPreview requests from the fit view
+  int32_t times;
+};
+
+struct Case {
+  const char *what;
+  int32_t width, height, planes, depth;
+  OSType hostSig;
+  Zoom zoom;
+  int32_t panX, panY;
+  bool previewOn;
+};
+
+// The full-resolution pixel that a scaled image position shows: the host
+// delivers every d-th pixel and replicates the last one it has past the
+// edge (where Photoshop's rounding lays out one more).
+int32_t Source(int32_t offset, int32_t n, int32_t d, int32_t m) {
+  if (d > 1) {
+    const int32_t last = (n + d - 1) / d - 1;
+    return (offset < last ? offset : last) * d;
+  }
+  return offset / m < n ? offset / m : n - 1;
+}
+
+void PrintTo(const Case &c, std::ostream *os) { *os << c.what; }
+
+class PreviewRender : public ::testing::TestWithParam<Case> {};
+
+TEST_P(PreviewRender, EveryShownPixelIsTheOneUnderIt) {
+  const Case &c = GetParam();
+  ResetCurrentParams();
+  currentParams.radius = 25;
+  currentParams.response = 80;
+  const HostImage document =
+      MakeTestPattern(c.width, c.height, c.planes, c.depth);
+  const HostImage reference = c.previewOn ? Filtered(document) : document;
+
+  HostConfig config;
+  config.hostSig = c.hostSig;
+  config.drawPixels = PaintCanvas;
+  config.rowPad = 12;  // host rows are not tightly packed
+  HostSession s;
+  InitSession(&s, config, NoEntry, document);
+  BeginInvocation(&s, InvocationKind::kManual);
+  s.inCall = true;
+  FilterRecord *r = s.record;
+  AttachEngineMemory(r, EngineBlock().data());
+  std::vector<unsigned char> buffer(size_t(c.planes) * 65536, 0xCD);
+  InitPreviewPixelMap(r, buffer.data());
+  canvas.assign(size_t(kCanvasWidth * kCanvasHeight * 3), kUnpainted);
+
+  SetupPreviewView(r, kView);
+  for (int i = 0; i < c.zoom.times; ++i) ZoomPreview(r, c.zoom.request);
+  PanImage(c.panX, c.panY);
+  SetPreviewOn(c.previewOn);
+  RenderPreview(r);
+
+  const int32_t d = previewState.reduction, m = previewState.magnification;
+  const WindowRect image = previewState.imageRect;
+  WindowRect visible;
+  ASSERT_TRUE(VisibleRect(&visible));
+  int32_t wrong = 0;
+  for (int32_t y = 0; y < kCanvasHeight; ++y) {
+    for (int32_t x = 0; x < kCanvasWidth; ++x) {
+      const uint8_t *shown = &canvas[size_t(y * kCanvasWidth + x) * 3];
+      const bool inside = PointInWindowRect(visible, x, y);
+      for (int p = 0; p < 3; ++p) {
+        int32_t want = kUnpainted;
+        if (inside) {
+          const int32_t sx = Source(x - image.left, c.width, d, m);
+          const int32_t sy = Source(y - image.top, c.height, d, m);
+          want = SampleAt(reference, sx, sy, p);
+          if (c.depth == 16) want = (want * 511) >> 16;
+        }
+        if (shown[p] != want && ++wrong <= 5)
+          ADD_FAILURE() << c.what << ": pixel " << x << "," << y << " plane "
+                        << p << " shows " << int(shown[p]) << ", want " << want;
+      }
+    }
+  }
+  EXPECT_EQ(wrong, 0) << c.what;
+
+  // The requests: sampled at the zoom's reduction, the input grown by the
+  // engine's margin only when the result is shown, the output asked for
+  // at the image's origin.
+  const int32_t margin = c.previewOn ? InputMargin(BlurReach) : 0;
+  for (const AdvanceCall &call : s.tiles.log) {
+    EXPECT_EQ(call.inputRate, d * 65536);
+    EXPECT_EQ(call.outRect.top, 0);
+    EXPECT_EQ(call.outRect.left, 0);
+    EXPECT_EQ(call.inRect.bottom - call.inRect.top,
+              call.outRect.bottom + 2 * margin);
+  }
+  EXPECT_TRUE(SessionFailures(s).empty());
+  s.inCall = false;
+  EndInvocation(&s, false);
+  EndSession(&s);
+}
+
+const Case kCases[] = {
+    {"8 bits at 100%, preview off",
+     300,
+     200,
+     3,
+     8,
+     kHostSig8BIM,
+     {kZoomIn, 0},
+     0,
+     0,
+     false},
+    {"8 bits at 100%, sharpened",
+     300,
+     200,
+     3,
+     8,
+     kHostSig8BIM,
+     {kZoomIn, 0},
+     0,
+     0,
+     true},
+    {"16 bits, 4 planes at 100%, sharpened",
+     300,
+     260,
+     4,
+     16,
+     kHostSigMFI1,
+     {kZoomIn, 0},
+     0,
+     0,
+     true},
+    {"8 bits at 300%, panned off the grid",
+     170,
+     120,
+     3,
+     8,
+     kHostSig8BIM,
+     {kZoomIn, 3},
+     -205,
+     -77,
+     false},
+    {"8 bits at 300%, sharpened",
+     170,
+     120,
+     3,
+     8,
+     kHostSig8BIM,
+     {kZoomIn, 3},
+     -205,
+     -77,
+     true},
+    {"16 bits, 4 planes at 200%",
+     250,
+     170,
+     4,
+     16,
+     kHostSig8BIM,
+     {kZoomIn, 2},
+     -51,
+     -33,
+     false},
+    {"5 planes at 700%",
+     90,
+     60,
+     5,
+     8,
+     kHostSig8BIM,
+     {kZoomIn, 7},
+     -301,
+     -150,
+     false},
+    {"reduced by 3, Photoshop",
+     1150,
+     620,
+     3,
+     8,
+     kHostSig8BIM,
+     {kZoomIn, 0},
+     0,
+     0,
+     false},
+    {"reduced by 3, another host",
+     1150,
+     620,
+     3,
+     16,
+     kHostSigMFI1,
+     {kZoomIn, 0},
+     0,
+     0,
+     false},
+};
+
+INSTANTIATE_TEST_SUITE_P(Views, PreviewRender, ::testing::ValuesIn(kCases));
+
+TEST(PreviewRenderHole, ARefusedTileLeavesItsAreaAsItWas) {
+  ResetCurrentParams();
+  HostConfig config;
+  config.drawPixels = PaintCanvas;
+  config.advanceFailAt = 2;  // the second tile, right of the first
+  HostSession s;
+  InitSession(&s, config, NoEntry, MakeTestPattern(400, 300, 3, 8));
+  BeginInvocation(&s, InvocationKind::kManual);
+  s.inCall = true;
+  AttachEngineMemory(s.record, EngineBlock().data());
+  std::vector<unsigned char> buffer(3 * 65536);
+  InitPreviewPixelMap(s.record, buffer.data());
+  canvas.assign(size_t(kCanvasWidth * kCanvasHeight * 3), kUnpainted);
+  SetupPreviewView(s.record, kView);
+  SetPreviewOn(true);
+  RenderPreview(s.record);
+  EXPECT_EQ(s.displays.size(), 3u);
+  auto painted = [](int32_t x, int32_t y) {
+    const uint8_t *p = &canvas[size_t(y * kCanvasWidth + x) * 3];
+    return p[0] != kUnpainted || p[1] != kUnpainted || p[2] != kUnpainted;
+  };
+  int32_t holes = 0, drawn = 0;
+  for (int32_t y = 0; y < kCanvasHeight; ++y)
+    for (int32_t x = 0; x < kCanvasWidth; ++x) {
+      const bool inHole = x >= 256 && y < 256;
+      (painted(x, y) ? drawn : holes) += 1;
+      if (inHole && painted(x, y)) ADD_FAILURE() << x << "," << y;
+    }
+  EXPECT_EQ(holes, (400 - 256) * 256);
+  EXPECT_EQ(drawn, 400 * 300 - holes);
+  s.inCall = false;
+  EndInvocation(&s, false);
+  EndSession(&s);
+}
+
+}  // namespace

@@ -1,0 +1,224 @@
+// The preview's view: fit, zoom steps and labels, the point under the
+// centre, panning with clamping, the grey bands and the zoom glyphs.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "dialog/preview_view.h"
+#include "params/params.h"
+
+namespace {
+
+// A view of 400 by 300 client pixels, with the 1-pixel border around.
+const WindowRect kView{-1, -1, 401, 301};
+
+struct ViewFixture : ::testing::Test {
+  std::vector<uint64_t> storage = std::vector<uint64_t>(512, 0);
+  FilterRecord *record = reinterpret_cast<FilterRecord *>(storage.data());
+
+  void Open(int16_t width, int16_t height, OSType hostSig = kHostSig8BIM,
+            const WindowRect &view = kView) {
+    ResetCurrentParams();
+    record->imageSize.h = width;
+    record->imageSize.v = height;
+    record->planes = 3;
+    record->hostSig = hostSig;
+    SetupPreviewView(record, view);
+  }
+  // The image point (in sixteenths of a full-resolution pixel) under the
+  // view's centre.
+  int32_t CentreX16() const {
+    const PreviewState &s = previewState;
+    const int32_t cx =
+        ((s.viewRect.left + s.viewRect.right) >> 1) - s.imageRect.left;
+    return cx * 16 * s.reduction / s.magnification;
+  }
+};
+
+TEST_F(ViewFixture, ScaledSizesAndFitReduction) {
+  const struct {
+    int16_t w, h;
+    OSType sig;
+    int32_t d, m;
+    int32_t width, height;
+  } sizes[] = {
+      {9, 9, kHostSig8BIM, 3, 1, 4, 4},  // Photoshop counts the part sample
+      {9, 9, kHostSigMFI1, 3, 1, 3, 3},
+      {10, 7, kHostSigMFI1, 3, 1, 4, 3},
+      {10, 7, kHostSig8BIM, 1, 4, 40, 28},
+  };
+  for (const auto &c : sizes) {
+    record->imageSize.h = c.w;
+    record->imageSize.v = c.h;
+    record->hostSig = c.sig;
+    int32_t w = 0, h = 0;
+    ScaledImageSize(record, c.d, c.m, &w, &h);
+    EXPECT_EQ(w, c.width) << c.w << "x" << c.h << " d" << c.d << " m" << c.m;
+    EXPECT_EQ(h, c.height) << c.w << "x" << c.h << " d" << c.d << " m" << c.m;
+  }
+
+  const struct {
+    int16_t w, h;
+    int32_t fit;
+  } fits[] = {
+      {3000, 1000, 8},  // max(ceil(1000/302), ceil(3000/402))
+      {402, 302, 1},    // exactly the view
+      {403, 10, 2},    {10, 605, 3},
+      {0, 0, 1},  // nothing to show still divides by at least 1
+  };
+  for (const auto &c : fits) {
+    record->imageSize.h = c.w;
+    record->imageSize.v = c.h;
+    EXPECT_EQ(FitReduction(record, kView), c.fit) << c.w << "x" << c.h;
+  }
+}
+
+TEST_F(ViewFixture, OpensAtFitCentredWithTheRecordPrepared) {
+  record->haveMask = 1;
+  record->imageSize.h = 3000;
+  record->imageSize.v = 1000;
+  record->planes = 4;
+  record->hostSig = kHostSig8BIM;
+  SetupPreviewView(record, kView);
+  EXPECT_EQ(previewState.reduction, 8);
+  EXPECT_EQ(previewState.magnification, 1);
+  EXPECT_EQ(ZoomPercent(), 13);
+  EXPECT_EQ(record->inputRate, 8 * 65536);
+  EXPECT_EQ(record->maskRate, 8 * 65536);
+  EXPECT_EQ(record->inHiPlane, 3);
+  EXPECT_EQ(record->outHiPlane, 3);
+  EXPECT_EQ(record->inputPadding, -1);
+  EXPECT_EQ(record->outputPadding, -1);
+  EXPECT_EQ(record->maskPadding, -1);
+  // Photoshop's rounding: (2999 + 7) / 8 + 1 columns, (999 + 7) / 8 + 1
+  // rows.
+  const WindowRect &image = previewState.imageRect;
+  EXPECT_EQ(RectWidth(image), 376);
+  EXPECT_EQ(RectHeight(image), 126);
+  EXPECT_EQ(image.left, -1 + (402 - 376) / 2);
+  EXPECT_EQ(image.top, -1 + (302 - 126) / 2);
+
+  // Photoshop's rounding can make the fitted image a column wider than
+  // the view: the negative difference halves downwards.
+  Open(100, 10, kHostSig8BIM, WindowRect{0, 0, 50, 50});
+  EXPECT_EQ(previewState.reduction, 2);
+  EXPECT_EQ(RectWidth(previewState.imageRect), 51);
+  EXPECT_EQ(previewState.imageRect.left, -1);
+}
+
+TEST_F(ViewFixture, ZoomStepsOutToFitAndBackWithTheirLabels) {
+  Open(3000, 1000);
+  ASSERT_TRUE(ZoomPreview(record, kZoomActual));
+  for (int i = 0; i < 15; ++i) ASSERT_TRUE(ZoomPreview(record, kZoomIn));
+  EXPECT_EQ(ZoomPercent(), 1600);
+  EXPECT_FALSE(ZoomPreview(record, kZoomIn));
+  EXPECT_EQ(ZoomPercent(), 1600);
+
+  std::vector<int32_t> out;
+  while (ZoomPreview(record, kZoomOut)) out.push_back(ZoomPercent());
+  const std::vector<int32_t> expected = {
+      1500, 1400, 1300, 1200, 1100, 1000, 900, 800, 700, 600, 500,
+      400,  300,  200,  100,  50,   33,   25,  20,  17,  14,  13};
+  EXPECT_EQ(out, expected);
+  EXPECT_EQ(record->inputRate, 8 * 65536);
+  EXPECT_FALSE(ZoomPreview(record, kZoomFit));  // already at fit
+
+  std::vector<int32_t> in;
+  while (ZoomPreview(record, kZoomIn)) in.push_back(ZoomPercent());
+  std::vector<int32_t> retraced(expected.rbegin() + 1, expected.rend());
+  retraced.push_back(1600);
+  EXPECT_EQ(in, retraced);
+  EXPECT_EQ(record->inputRate, 65536);
+  EXPECT_TRUE(ZoomPreview(record, kZoomFit));
+  EXPECT_EQ(ZoomPercent(), 13);
+}
+
+TEST_F(ViewFixture, SmallImageStaysCentredAndCannotMove) {
+  Open(120, 80);
+  EXPECT_EQ(ZoomPercent(), 100);
+  const WindowRect before = previewState.imageRect;
+  EXPECT_FALSE(ZoomPreview(record, kZoomOut));
+  EXPECT_FALSE(PanImage(50, -30));
+  EXPECT_TRUE(EqualWindowRects(previewState.imageRect, before));
+  EXPECT_TRUE(IsOnImage(before.left, before.top));
+  EXPECT_FALSE(IsOnImage(before.left - 1, before.top));
+  EXPECT_FALSE(IsOnImage(before.right, before.top));
+}
+
+TEST_F(ViewFixture, ZoomKeepsTheCentrePointUnlessAnEdgeWouldOpen) {
+  Open(3000, 1000);
+  ASSERT_TRUE(ZoomPreview(record, kZoomActual));
+  // Somewhere in the middle: the point under the centre survives every
+  // step within the rounding of one screen pixel at the coarser scale.
+  ASSERT_TRUE(PanImage(-1000, -300));
+  for (int32_t request : {kZoomIn, kZoomIn, kZoomOut, kZoomOut, kZoomOut}) {
+    const int32_t before = CentreX16();
+    const int32_t d = previewState.reduction, m = previewState.magnification;
+    ASSERT_TRUE(ZoomPreview(record, request));
+    const int32_t coarsest =
+        16 * (d > previewState.reduction ? d : previewState.reduction) /
+        (m < previewState.magnification ? m : previewState.magnification);
+    EXPECT_NEAR(CentreX16(), before, coarsest) << "request " << request;
+  }
+
+  // At the left edge, zooming out keeps the image against the edge rather
+  // than centring the point and opening a grey gap.
+  ASSERT_TRUE(ZoomPreview(record, kZoomActual));
+  PanImage(100000, 0);
+  EXPECT_EQ(previewState.imageRect.left, kView.left);
+  ASSERT_TRUE(ZoomPreview(record, kZoomOut));
+  EXPECT_EQ(previewState.imageRect.left, kView.left);
+}
+
+TEST_F(ViewFixture, PanningIsClampedPerAxis) {
+  Open(1000, 200);  // wider than the view, lower than it
+  ASSERT_TRUE(ZoomPreview(record, kZoomActual));
+  const int32_t top = previewState.imageRect.top;
+  EXPECT_TRUE(PanImage(-100000, 40));  // far to the left
+  EXPECT_EQ(previewState.imageRect.right, kView.right);
+  EXPECT_EQ(previewState.imageRect.top, top);  // vertically centred still
+  EXPECT_FALSE(PanImage(-5, 0));               // nothing left to show
+  EXPECT_TRUE(PanImage(7, 0));
+  EXPECT_EQ(previewState.imageRect.right, kView.right + 7);
+  EXPECT_TRUE(PanImage(100000, 0));
+  EXPECT_EQ(previewState.imageRect.left, kView.left);
+  EXPECT_EQ(RectWidth(previewState.imageRect), 1000);
+
+  WindowRect visible;
+  ASSERT_TRUE(VisibleRect(&visible));
+  EXPECT_EQ(visible.left, kView.left);
+  EXPECT_EQ(visible.right, kView.right);
+  EXPECT_EQ(visible.top, top);
+}
+
+TEST_F(ViewFixture, GreyBandsSurroundTheVisibleImage) {
+  Open(100, 50);  // centred: 4 bands
+  WindowRect bands[4];
+  const WindowRect &v = previewState.imageRect;
+  ASSERT_EQ(PreviewBackgroundBands(400, 300, bands), 4);
+  EXPECT_TRUE(EqualWindowRects(bands[0], WindowRect{0, 0, 400, v.top}));
+  EXPECT_TRUE(EqualWindowRects(bands[1], WindowRect{0, v.bottom, 400, 300}));
+  EXPECT_TRUE(EqualWindowRects(bands[2], WindowRect{0, 0, v.left, 300}));
+  EXPECT_TRUE(EqualWindowRects(bands[3], WindowRect{v.right, 0, 400, 300}));
+
+  Open(1000, 200);  // wide: above and below only
+  ZoomPreview(record, kZoomActual);
+  ASSERT_EQ(PreviewBackgroundBands(400, 300, bands), 2);
+  EXPECT_EQ(bands[0].bottom, previewState.imageRect.top);
+  EXPECT_EQ(bands[1].top, previewState.imageRect.bottom);
+
+  Open(3000, 3000);  // covers the window: nothing to fill
+  ZoomPreview(record, kZoomActual);
+  EXPECT_EQ(PreviewBackgroundBands(400, 300, bands), 0);
+}
+
+TEST(ZoomGlyph, BarsOfAFourteenPixelButtonCrossAtSixSix) {
+  WindowRect bars[2];
+  ASSERT_EQ(ZoomGlyphBars(WindowRect{0, 0, 14, 14}, false, bars), 1);
+  ASSERT_EQ(ZoomGlyphBars(WindowRect{0, 0, 14, 14}, true, bars), 2);
+  EXPECT_TRUE(EqualWindowRects(bars[0], WindowRect{3, 6, 10, 7}));
+  EXPECT_TRUE(EqualWindowRects(bars[1], WindowRect{6, 3, 7, 10}));
+}
+
+}  // namespace

@@ -1,0 +1,229 @@
+// The dialog's portable arithmetic: slider bindings and positions, the
+// number text of the edit boxes, the Cancel labels, the hue strip and
+// preset file bytes.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "dialog/dialog_texts.h"
+#include "dialog/hue_band.h"
+#include "dialog/preset_image.h"
+#include "dialog/slider_values.h"
+#include "params/params.h"
+
+namespace {
+
+std::string Text(const unsigned char *p) {
+  return std::string(reinterpret_cast<const char *>(p + 1), p[0]);
+}
+
+void SetText(unsigned char *p, const std::string &s) {
+  p[0] = (unsigned char)s.size();
+  std::memcpy(p + 1, s.data(), s.size());
+}
+
+TEST(SliderBinding, FieldsDoNotBleedIntoEachOther) {
+  uint32_t b = MakeSliderBinding(0xFFFF, 255, 3);
+  EXPECT_EQ(BindingEditId(b), 0xFFFF);
+  EXPECT_EQ(BindingParamIndex(b), 255);
+  EXPECT_EQ(BindingDecimals(b), 3);
+  b = MakeSliderBinding(201, 0, 0);
+  b = WithBindingDecimals(b, 1);
+  EXPECT_EQ(BindingEditId(b), 201);
+  EXPECT_EQ(BindingParamIndex(b), 0);
+  EXPECT_EQ(BindingDecimals(b), 1);
+}
+
+TEST(SliderPosition, VerticalSlidersHaveTheHighEndOnTopAndADetent) {
+  const struct {
+    int32_t position, low, high;
+    bool vertical;
+    int32_t value;
+  } cases[] = {
+      {-100, -100, 100, true, 100},  // top
+      {100, -100, 100, true, -100},
+      {-2, -100, 100, true, 0},  // within the detent: -2..2
+      {2, -100, 100, true, 0},
+      {3, -100, 100, true, -3},
+      {-3, -100, 100, true, 3},
+      {2, 0, 100, false, 2},  // no detent without negative values
+      {7, 0, 1000, false, 7},
+  };
+  for (const auto &c : cases) {
+    EXPECT_EQ(SliderValueFromPosition(c.position, c.low, c.high, c.vertical),
+              c.value)
+        << "position " << c.position;
+  }
+  for (int32_t v : {-100, -37, 0, 55, 100})
+    EXPECT_EQ(SliderValueFromPosition(
+                  SliderPositionFromValue(v, -100, 100, true), -100, 100, true),
+              v == 0 ? 0 : v);
+  int32_t low, high;
+  EXPECT_TRUE(SliderRangeFor(101, &low, &high));
+  EXPECT_EQ(high, 1000);
+  EXPECT_FALSE(SliderRangeFor(102, &low, &high));
+  EXPECT_TRUE(SliderRangeFor(109, &low, &high));
+  EXPECT_EQ(low, -100);
+}
+
+TEST(EditText, RadiusBoxUnitsComeFromTheDigitsTyped) {
+  const struct {
+    const char *text;
+    bool ok;
+    int32_t units;
+  } cases[] = {
+      {"0.7", true, 7},   // 0.7f x 10 would truncate to 6
+      {"0.75", true, 7},  // truncated, not rounded
+      {"12.34", true, 123},
+      {"100.0", true, 1000},  // the top end itself
+      {"100", true, 1000},
+      {"100.1", false, 1000},
+      {"1,5", true, 15},
+      {" - 0", true, 0},
+      {"1.2.3", true, 123},  // the second separator restarts the fraction
+      {"", false, 0},        // no text: the low end
+      {"-0.1", false, 0},
+      {"abc", true, 0},  // no digits reads as 0
+      {"99999999999999999999", false, 1000},
+      {"0.69999", true, 6},
+  };
+  for (const auto &c : cases) {
+    PString text;
+    SetText(text, c.text);
+    int32_t units = -42;
+    EXPECT_EQ(EditUnitsFromText(text, 1, 0, 1000, &units), c.ok) << c.text;
+    EXPECT_EQ(units, c.units) << c.text;
+  }
+}
+
+TEST(CancelLabel, ChosenFromAltAndShift) {
+  EXPECT_EQ(Text(CancelLabelFor(true, true)), "Default");
+  EXPECT_EQ(Text(CancelLabelFor(true, false)), "Reset");
+  EXPECT_EQ(Text(CancelLabelFor(false, true)), " \xC8\xA1\xCF\xFB ");
+  EXPECT_EQ(CancelLabelFor(false, false), CancelLabelFor(false, true));
+  PString label;
+  ZoomLabelText(1600, label);
+  EXPECT_EQ(Text(label), "1600%");
+  ZoomLabelText(13, label);
+  EXPECT_EQ(Text(label), "13%");
+}
+
+TEST(HueStrip, ColumnsOfAStripOf120) {
+  const struct {
+    int32_t column, hue;
+    uint8_t r, g, b;
+  } cases[] = {
+      {0, 1403, 255, 0, 127},   {10, 0, 255, 0, 0},
+      {30, 255, 255, 255, 0},   {50, 510, 0, 255, 0},
+      {70, 765, 0, 255, 255},   {90, 1020, 0, 0, 255},
+      {110, 1275, 255, 0, 255}, {119, 1390, 255, 0, 140},
+  };
+  for (const auto &c : cases) {
+    EXPECT_EQ(StripHue(c.column, 120), c.hue) << c.column;
+    uint8_t rgb[3];
+    StripColour(c.column, 120, rgb);
+    EXPECT_EQ(rgb[0], c.r) << c.column;
+    EXPECT_EQ(rgb[1], c.g) << c.column;
+    EXPECT_EQ(rgb[2], c.b) << c.column;
+  }
+}
+
+// A record with a value in every field and a long name.
+FilterParams SampleParams() {
+  FilterParams p;
+  std::memset(&p, 0x5A, sizeof p);
+  SetDefaultParams(&p);
+  SetText(p.name, "a rather long name of the current record");
+  p.radius = 123;
+  p.response = 7;
+  p.spread = 99;
+  const int32_t weights[6] = {-100, -3, 0, 4, 50, 100};
+  std::memcpy(p.colourWeight, weights, sizeof weights);
+  return p;
+}
+
+TEST(PresetBytes, SavedFileCarriesTheFileNameAndBigEndianValues) {
+  FilterParams p = SampleParams();
+  PString name;
+  SetText(name, "soft.prm");
+  std::vector<unsigned char> image(kPresetBytes, 0xEE);
+  BuildPresetImage(&p, name, image.data());
+  EXPECT_EQ(std::string(image.begin(), image.begin() + 16),
+            std::string("TVR Prms\0\0\0\4lmq ", 16));
+  EXPECT_EQ(std::string(image.begin() + 16, image.begin() + 24),
+            std::string(8, '\0'));
+  const unsigned char radius[4] = {0, 0, 0, 123};
+  EXPECT_EQ(std::memcmp(&image[24 + 260], radius, 4), 0);
+  const unsigned char weight0[4] = {0xFF, 0xFF, 0xFF, 0x9C};  // -100
+  EXPECT_EQ(std::memcmp(&image[24 + 272], weight0, 4), 0);
+  // The name field: the file's name, then what the record's name had.
+  EXPECT_EQ(image[24 + 4], 8);
+  EXPECT_EQ(std::string(&image[24 + 5], &image[24 + 13]), "soft.prm");
+  EXPECT_EQ(std::string(&image[24 + 13], &image[24 + 20]),
+            Text(p.name).substr(8, 7));
+  // Bytes the record does not supply are zero.
+  for (int i = 24 + 296; i < kPresetBytes; ++i) EXPECT_EQ(image[i], 0) << i;
+
+  FilterParams loaded;
+  std::memset(&loaded, 0, sizeof loaded);
+  ASSERT_EQ(ReadPresetImage(image.data(), kPresetBytes, &loaded), 0);
+  EXPECT_EQ(Text(loaded.name), "soft.prm");
+  EXPECT_EQ(loaded.showDialog, p.showDialog);
+  for (int32_t i = 0; i < kParamCount; ++i) {
+    const int32_t *fields = &p.radius;
+    EXPECT_EQ((&loaded.radius)[i], fields[i]) << "value " << i;
+  }
+}
+
+TEST(PresetBytes, ForeignOrShortFilesChangeNothing) {
+  const FilterParams p = SampleParams();
+  PString name;
+  SetText(name, "x.prm");
+  std::vector<unsigned char> good(kPresetBytes);
+  BuildPresetImage(&p, name, good.data());
+  const struct {
+    const char *what;
+    int offset;
+    unsigned char byte;
+    int32_t count;
+    int32_t result;
+  } cases[] = {
+      {"signature", 0, 'X', kPresetBytes, 2011},
+      {"signature and kind", 5, 'X', kPresetBytes, 2011},  // first test wins
+      {"kind", 4, 'p', kPresetBytes, 2012},
+      {"version 3", 11, 3, kPresetBytes, 2013},
+      {"version 4 << 24", 8, 4, kPresetBytes, 2013},
+      {"short", 0, 'T', kPresetBytes - 1, kPresetShort},
+      {"empty", 0, 'T', 0, kPresetShort},
+  };
+  for (const auto &c : cases) {
+    std::vector<unsigned char> image = good;
+    image[size_t(c.offset)] = c.byte;
+    if (c.offset == 5) image[0] = 'X';
+    FilterParams target;
+    std::memset(&target, 0x33, sizeof target);
+    const FilterParams before = target;
+    EXPECT_EQ(ReadPresetImage(image.data(), c.count, &target), c.result)
+        << c.what;
+    EXPECT_EQ(std::memcmp(&target, &before, sizeof target), 0) << c.what;
+  }
+}
+
+TEST(PresetBytes, OutOfRangeValuesAreClampedOnLoad) {
+  FilterParams p = SampleParams();
+  p.radius = 5000;
+  p.response = -7;
+  p.colourWeight[2] = 300;
+  std::vector<unsigned char> image(kPresetBytes);
+  BuildPresetImage(&p, p.name, image.data());
+  FilterParams loaded;
+  ASSERT_EQ(ReadPresetImage(image.data(), kPresetBytes, &loaded), 0);
+  EXPECT_EQ(loaded.radius, 1000);
+  EXPECT_EQ(loaded.response, 0);
+  EXPECT_EQ(loaded.colourWeight[2], 100);
+  EXPECT_EQ(loaded.colourWeight[5], 100);
+}
+
+}  // namespace
