@@ -20,3 +20,24 @@
 #define IDS_NEEDS_PS25 16997
 #define IDS_HOST_VERSION 16998
 #define IDS_NEEDS_PS252 16999
+
+// Pictures and templates.
+#define IDD_ABOUT 16000
+#define IDB_ABOUT 16000
+#define IDB_BAND 16001
+#define IDI_LOGO 16002
+#define IDCUR_HAND 31
+#define IDCUR_CROSS 32
+#define IDC_ABOUT_PICTURE 101
+
+// Items of the parameter dialog.
+#define IDC_LOAD 3
+#define IDC_SAVE 4
+#define IDC_PREVIEW_FRAME 5
+#define IDC_PREVIEW_CHECK 6
+#define IDC_ZOOM_OUT 8
+#define IDC_ZOOM_LABEL 9
+#define IDC_ZOOM_IN 10
+#define IDC_FIRST_SLIDER 101
+#define IDC_FIRST_EDIT 201
+#define IDC_HUE_STRIP 301

@@ -9,3 +9,11 @@ if(TAVORIN_WIN32_DIR)
            COMMAND ${PROJECT_SOURCE_DIR}/tests/module/check-module-file
                    i686-w64-mingw32-objdump ${TAVORIN_WIN32_DIR}/Tavorin.8bf)
 endif()
+
+# The pictures in resources/pictures are what their drawing program makes.
+find_program(PYTHON3 python3)
+if(PYTHON3)
+  add_test(NAME pictures
+           COMMAND ${PYTHON3} ${PROJECT_SOURCE_DIR}/resources/pictures/make_pictures.py
+                   --check)
+endif()
