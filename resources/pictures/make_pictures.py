@@ -466,7 +466,10 @@ def build():
     files['band.bmp'] = bmp_file(band_palette, band_rows, 4)
 
     logo, coverage = logo_picture()
-    logo_fixed = ([FACE] + [mix(FACE, INK, (i + 1) / 8.0) for i in range(8)] +
+    # Index 0 is black: the transparent pixels' colour, which the AND mask
+    # lets the dialog's face show through.
+    logo_fixed = ([(0, 0, 0), FACE] +
+                  [mix(FACE, INK, (i + 1) / 7.0) for i in range(7)] +
                   [hue_colour(k, 0.95) for k in range(6)] + [WHITE])
     logo_palette, logo_rows = index_picture(logo, logo_fixed)
     mask = [[0 if coverage.px[y][x] != (0, 0, 0) else 1 for x in range(132)]
