@@ -4,7 +4,6 @@
 // host's interleaved 8- and 16-bit RGB samples.
 #pragma once
 
-#include <array>
 #include <cstdint>
 
 // One working pixel: six bytes, rows of them are contiguous arrays.
@@ -20,14 +19,10 @@ constexpr uint32_t kHueSteps = 6 * kHueSectorSteps;  // 1530, never produced
 constexpr uint32_t kUnitScale = 1024;                // saturation and value
 constexpr uint32_t kMax16 = 32768;                   // the host's 16-bit white
 
-// 255 a / c rounded half up and capped at 255, numerator a in the high
-// byte of the index: RatioTable[a * 256 + c]. Spares the 8-bit forward
-// conversion a division per pixel.
-extern const std::array<uint8_t, 256 * 256> RatioTable;
-
 // The host side is strided by pixelStep samples (normally planes); the
 // working pixels are consecutive. Samples after the third of each host
-// pixel are neither read nor written. A count of 0 does nothing.
+// pixel are neither read nor written. A count of 0 does nothing. The
+// inverse takes hues below 1530 and saturations and values up to 1024.
 void RgbToWork8(const uint8_t *source, int32_t pixelStep,
                 WorkPixel *destination, int32_t count);
 void WorkToRgb8(const WorkPixel *source, uint8_t *destination,

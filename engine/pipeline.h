@@ -1,6 +1,7 @@
 // The engine's face to the shell and the preview: its work area, the
-// tile entry points, and the per-pixel sharpening step. A tile is
-// processed completely in one call; only the tables carry over.
+// tile entry points, the five stages of a tile and the per-pixel
+// sharpening step. A tile is processed completely in one call; only the
+// tables carry over.
 #pragma once
 
 #include <cstdint>
@@ -12,7 +13,9 @@ constexpr int32_t kTileSide = 256;   // largest output tile
 constexpr int32_t kMaxMargin = 101;  // margin of the largest reach
 constexpr int32_t kWorkTileSide = kTileSide + 2 * kMaxMargin;  // 458
 
-// The work area: one block split into three buffers at these offsets.
+// The work area's size: room for the input tile as working pixels, a
+// row-blurred value per output column of every input row, and the
+// blurred output tile.
 constexpr int32_t kWorkTileBytes =
     kWorkTileSide * kWorkTileSide * int32_t(sizeof(WorkPixel));
 constexpr int32_t kRowBlurBytes = kWorkTileSide * kTileSide * 2;
@@ -22,17 +25,23 @@ constexpr int32_t kBlurredTileOffset = kRowBlurOffset + kRowBlurBytes;
 constexpr int32_t kEngineMemoryBytes = kBlurredTileOffset + kBlurredTileBytes;
 static_assert(kEngineMemoryBytes == 1624152, "work area size");
 
-// Null while no work area is attached. WorkTile row 0, column 0 is
-// inRect's top-left pixel (rows of kWorkTileSide); RowBlurBuffer has a
-// row per input row and BlurredTile a row per output row, both of
-// kTileSide values starting at outRect's left column.
-extern WorkPixel *WorkTile;
-extern uint16_t *RowBlurBuffer;
-extern uint16_t *BlurredTile;
+// How the stages use the work area, as planes of 16-bit values that the
+// kernels run along (null while no work area is attached). Rows of the
+// value plane and the row-blur buffer count from the first input row the
+// blur reads, their columns (value plane) from the first input column it
+// reads; the other planes hold the output tile, rows of kTileSide.
+constexpr int32_t kPlaneRows = 464;  // 458, in whole strips of 16 lines
+constexpr int32_t kValueStride = 464;
+extern uint16_t *ValuePlane;  // the input values; output values sharpened
+extern uint16_t *HuePlane;
+extern uint16_t *SaturationPlane;
+extern uint16_t *RowBlurBuffer;  // from the output tile's left column
+extern uint16_t *BlurredTile;    // the blurred values of the output tile
+extern uint16_t *BlurScratch;
 
 int32_t EngineMemorySize(const FilterRecord *record);
-// Lays out the buffers in a block of EngineMemorySize bytes (aligned
-// for 16-bit access) and builds the saturation weights.
+// Lays out the planes in a block of EngineMemorySize bytes (aligned for
+// 16-bit access) and builds the saturation weights.
 void AttachEngineMemory(const FilterRecord *record, void *block);
 void DetachEngineMemory(const FilterRecord *record);
 
@@ -50,8 +59,32 @@ int32_t ProcessTileCounted(const FilterRecord *record);
 void ProcessTile8(const FilterRecord *record);
 void ProcessTile16(const FilterRecord *record);
 
-// The sharpening step over the output tile, and over one row: each
-// value moves away from its blurred value by the response and the
-// colour weight. Hue and saturation are not touched.
+// Where the planes lie in the host's input: the value plane's first
+// pixel is inData's pixel (inTop, inLeft), and it holds rows + 2 margin
+// rows of columns + 2 margin values.
+struct TileGeometry {
+  int32_t margin;
+  int32_t rows;     // of the output tile
+  int32_t columns;  // of the output tile
+  int32_t inTop;
+  int32_t inLeft;
+};
+TileGeometry GetTileGeometry(const FilterRecord *record);
+// The preconditions of the stages: a work area, the host's buffers, an
+// output tile of 1 to 256 pixels a side and an input tile that holds it
+// with the margin and fits the work area.
+bool TileFitsWorkArea(const FilterRecord *record);
+
+// The stages of ProcessTile, by depth, in this order, between them
+// BlurRows and BlurColumns (blur.h): the input tile's values, and the
+// output tile's hue and saturation, into the planes; the sharpening step
+// over the output tile's values; the output tile back into outData.
+void ConvertTileIn(const FilterRecord *record);
 void SharpenTile(const FilterRecord *record);
-void SharpenRow(const uint16_t *blurred, WorkPixel *pixels, int32_t count);
+void ConvertTileOut(const FilterRecord *record);
+
+// The sharpening step over a row of planar working pixels with the
+// current tables: each value moves away from its blurred value by the
+// response and the colour weight.
+void SharpenValues(const uint16_t *blurred, const uint16_t *hue,
+                   const uint16_t *saturation, uint16_t *value, int32_t count);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engine/engine.h"
+#include "engine/reference.h"
 
 namespace {
 
@@ -19,8 +20,8 @@ std::vector<uint16_t> Blur(const std::vector<uint16_t> &line, double reach) {
     padded[i] = line[size_t(j)];
   }
   std::vector<uint16_t> out(line.size());
-  BlurLine(padded.data() + margin, 1, out.data(), 1, int32_t(line.size()),
-           reach);
+  reference::BlurLine(padded.data() + margin, 1, out.data(), 1,
+                      int32_t(line.size()), reach);
   return out;
 }
 

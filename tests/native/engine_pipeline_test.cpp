@@ -69,7 +69,7 @@ TEST(Sharpen, StepExamples) {
   for (const auto &c : cases) {
     PrepareTablesFor(c.settings);
     WorkPixel pixel = c.pixel;
-    SharpenRow(&c.blurred, &pixel, 1);
+    SharpenValues(&c.blurred, &pixel.hue, &pixel.saturation, &pixel.value, 1);
     EXPECT_EQ(pixel.value, c.expected)
         << c.pixel.value << " against " << c.blurred << ", red weight "
         << c.settings.weights[0];

@@ -5,6 +5,7 @@
 #include <ctime>
 
 #include "engine/engine.h"
+#include "engine/reference.h"
 #include "params/params.h"
 
 namespace {
@@ -174,10 +175,12 @@ void FilterHostImage(const HostImage &source, const Rect &filterRect,
 
   std::vector<unsigned char> work(size_t(EngineMemorySize(&record)));
   AttachEngineMemory(&record, work.data());
-  PrepareEngineTables(&record);
+  reference::AttachEngineMemory(&record, work.data());
 
   HostRun local;
   if (run == nullptr) run = &local;
+  record.inputRate = run->inputRate;
+  PrepareEngineTables(&record);
   run->total = (filterRect.bottom - filterRect.top) *
                (filterRect.right - filterRect.left) * source.planes;
   std::vector<unsigned char> input, output;
@@ -193,7 +196,8 @@ void FilterHostImage(const HostImage &source, const Rect &filterRect,
     record.outData = output.data();
 
     const std::clock_t start = std::clock();
-    const int32_t count = ProcessTileCounted(&record);
+    const int32_t count = run->processTile ? run->processTile(&record)
+                                           : ProcessTileCounted(&record);
     run->engineSeconds += double(std::clock() - start) / CLOCKS_PER_SEC;
 
     if (run->afterTile) run->afterTile(record);
@@ -201,5 +205,6 @@ void FilterHostImage(const HostImage &source, const Rect &filterRect,
     run->done += count;
     run->tiles.push_back({in, out, count});
   }
+  reference::DetachEngineMemory(&record);
   DetachEngineMemory(&record);
 }

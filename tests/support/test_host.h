@@ -59,12 +59,19 @@ struct HostRun {
   int32_t done = 0;
   int32_t total = 0;
   double engineSeconds = 0;  // processor time inside ProcessTileCounted
+  // The tables' sampling rate, as the preview sets it (16.16); the tiles
+  // are still served at full resolution.
+  int32_t inputRate = 0x10000;
+  // Processes each tile instead of ProcessTileCounted: the reference
+  // engine's, or the stages one by one. The work area is laid out for
+  // both engines.
+  std::function<int32_t(const FilterRecord *)> processTile;
   // Called after each tile is processed, while the work area holds it.
   std::function<void(const FilterRecord &)> afterTile;
 };
 
 // Filters filterRect the way the filtering run does: engine memory,
-// tables from currentParams at full resolution, then for every tile of
+// tables from currentParams at the run's input rate, then for every tile of
 // NextTile the input rectangle from source, with coordinates outside the
 // image clamped to its edge, and an output buffer holding destination's
 // pixels, which receives the result. Source and destination have the

@@ -1,0 +1,609 @@
+// The kernels of kernels.h over a vector type O, included by one
+// translation unit per instruction set after it has defined O. Everything
+// here has internal linkage: each unit keeps its own copy.
+//
+// O works on vectors of O::kLanes unsigned 16-bit lanes and, where a
+// product or a quotient needs more, on pairs of vectors of 32-bit lanes
+// made by O::Widen and joined again by O::Narrow.
+#pragma once
+
+#include <cstring>
+
+#include "engine/kernels.h"
+
+namespace {
+
+template <class O>
+using Vec = typename O::V;
+
+// ---------------------------------------------------------------------
+// Working colour space
+
+// Unsigned x >= y, as a lane mask.
+template <class O>
+inline Vec<O> AtLeast(Vec<O> x, Vec<O> y) {
+  return O::CmpEq16(O::Max16u(x, y), x);
+}
+
+template <class O, bool kDeep>
+inline Vec<O> ValueOfLargest(Vec<O> largest) {
+  if (kDeep) {
+    // (max + 16) >> 5, and samples past 32768 stay at 1024. Saturating
+    // keeps the sum in 16 bits; it only touches samples far past 32768.
+    const Vec<O> value =
+        O::template Srli16<5>(O::AddSat16u(largest, O::Set16(16)));
+    return O::Min16u(value, O::Set16(1024));
+  }
+  // (257 max + 33) >> 6 is 4 max + ((max + 33) >> 6): 256 max is a
+  // multiple of 64, and the sum would not fit 16 bits.
+  return O::Add16(O::template Slli16<2>(largest),
+                  O::template Srli16<6>(O::Add16(largest, O::Set16(33))));
+}
+
+template <class O, bool kDeep>
+inline Vec<O> ValueOfRgb(Vec<O> r, Vec<O> g, Vec<O> b) {
+  return ValueOfLargest<O, kDeep>(O::Max16u(O::Max16u(r, g), b));
+}
+
+// floor(numerator / denominator) by one float division. Exact when both
+// are integers below 2^24 and the quotient lies nearer to the next
+// integer above than half a float step at its size; see ColourOfRgb.
+template <class O>
+inline void Divide(Vec<O> numeratorLo, Vec<O> numeratorHi, Vec<O> denominatorLo,
+                   Vec<O> denominatorHi, Vec<O> &lo, Vec<O> &hi) {
+  lo = O::DivTrunc32(numeratorLo, denominatorLo);
+  hi = O::DivTrunc32(numeratorHi, denominatorHi);
+}
+
+template <class O, bool kDeep>
+inline void ColourOfRgb(Vec<O> r, Vec<O> g, Vec<O> b, Vec<O> &hue,
+                        Vec<O> &saturation, Vec<O> &value) {
+  const Vec<O> largest = O::Max16u(O::Max16u(r, g), b);
+  const Vec<O> smallest = O::Min16u(O::Min16u(r, g), b);
+  value = ValueOfLargest<O, kDeep>(largest);
+  const Vec<O> range = O::Sub16(largest, smallest);
+  // The middle channel minus the smallest; the sum may wrap, the
+  // difference is exact.
+  const Vec<O> middle = O::Sub16(O::Sub16(O::Add16(O::Add16(r, g), b), largest),
+                                 O::Add16(smallest, smallest));
+
+  // The six hue rows, tested in order, as masks.
+  const Vec<O> rg = AtLeast<O>(r, g), gb = AtLeast<O>(g, b);
+  const Vec<O> rb = AtLeast<O>(r, b), bg = AtLeast<O>(b, g);
+  const Vec<O> br = AtLeast<O>(b, r);
+  const Vec<O> gBelowB = O::AndNot(gb, rg);             // r >= g, g < b
+  const Vec<O> magentaToRed = O::And(gBelowB, rb);      // 1530 - q
+  const Vec<O> blueToMagenta = O::AndNot(rb, gBelowB);  // 1020 + q
+  const Vec<O> cyanToBlue = O::AndNot(rg, bg);          // 1020 - q
+  const Vec<O> greenSide = O::AndNot(bg, O::AndNot(rg, O::Set16(-1)));
+  const Vec<O> yellowToGreen = O::AndNot(br, greenSide);  // 510 - q
+  // The rest of the green side is green to cyan: 510 + q.
+  const Vec<O> base =
+      O::Or(O::And(magentaToRed, O::Set16(1530)),
+            O::Or(O::And(O::Or(blueToMagenta, cyanToBlue), O::Set16(1020)),
+                  O::And(greenSide, O::Set16(510))));
+  const Vec<O> negative = O::Or(magentaToRed, O::Or(cyanToBlue, yellowToGreen));
+
+  // Greys divide by 1 instead of 0: their numerators are 0 (hue) and
+  // max / 2 < max (saturation), so both quotients come out 0.
+  const Vec<O> one = O::Set16(1);
+  const Vec<O> divisor = O::Max16u(range, one);
+  const Vec<O> largestDivisor = O::Max16u(largest, one);
+  Vec<O> middleLo, middleHi, rangeLo, rangeHi, divisorLo, divisorHi;
+  Vec<O> largestLo, largestHi, largestDivisorLo, largestDivisorHi;
+  O::Widen(middle, middleLo, middleHi);
+  O::Widen(range, rangeLo, rangeHi);
+  O::Widen(divisor, divisorLo, divisorHi);
+  O::Widen(largest, largestLo, largestHi);
+  O::Widen(largestDivisor, largestDivisorLo, largestDivisorHi);
+
+  // Hue ratio q = (floor(d / 2) + 255 a) / d. The numerator is below
+  // 2^24 (at most 255 x 65535 + 32767), so it and d are exact floats.
+  // If q is not an integer, the quotient lies at least 1 / d below
+  // q + 1, and 1 / d > 1 / 65536 is more than a float step anywhere
+  // below 256: the division cannot round up to q + 1, in any rounding
+  // mode, and truncation gives floor.
+  const auto hueNumerator = [](Vec<O> a, Vec<O> d) {
+    return O::Add32(O::Sub32(O::template Slli32<8>(a), a),
+                    O::template Srli32<1>(d));
+  };
+  Vec<O> ratioLo, ratioHi;
+  Divide<O>(hueNumerator(middleLo, rangeLo), hueNumerator(middleHi, rangeHi),
+            divisorLo, divisorHi, ratioLo, ratioHi);
+  const Vec<O> ratio = O::Narrow(ratioLo, ratioHi);
+
+  // Saturation (floor(max / 2) + 1024 d) / max.
+  const auto saturationNumerator = [](Vec<O> m, Vec<O> d) {
+    return O::Add32(O::template Srli32<1>(m), O::template Slli32<10>(d));
+  };
+  const Vec<O> numeratorLo = saturationNumerator(largestLo, rangeLo);
+  const Vec<O> numeratorHi = saturationNumerator(largestHi, rangeHi);
+  Vec<O> satLo, satHi;
+  Divide<O>(numeratorLo, numeratorHi, largestDivisorLo, largestDivisorHi, satLo,
+            satHi);
+  if (kDeep) {
+    // 16-bit numerators reach 2^26 and lose bits as floats, but the
+    // quotient (at most 1025) is still within 2^-12 of the true one:
+    // off by at most one after truncation, which the remainder shows.
+    const auto correct = [](Vec<O> q, Vec<O> n, Vec<O> m) {
+      const Vec<O> remainder = O::Sub32(n, O::MulLo32(q, m));
+      const Vec<O> under = O::CmpGt32(O::Set32(0), remainder);
+      const Vec<O> over = O::CmpGt32(remainder, O::Sub32(m, O::Set32(1)));
+      return O::Sub32(O::Add32(q, under), over);
+    };
+    satLo = correct(satLo, numeratorLo, largestDivisorLo);
+    satHi = correct(satHi, numeratorHi, largestDivisorHi);
+  }
+  saturation = O::Narrow(satLo, satHi);
+
+  // base + q, or base - q on the rows that count backwards.
+  hue = O::Add16(base, O::Sub16(O::Xor(ratio, negative), negative));
+  // A 16-bit numerator can be too small for q to reach 1 on the magenta
+  // side of red: the hue must still stay below 1530.
+  hue = O::AndNot(O::CmpEq16(hue, O::Set16(1530)), hue);
+}
+
+template <class O, bool kDeep>
+inline void RgbOfColour(Vec<O> hue, Vec<O> saturation, Vec<O> value, Vec<O> &r,
+                        Vec<O> &g, Vec<O> &b) {
+  // Largest and smallest channel. With saturation 0, lo equals hi and the
+  // pixel comes out grey; with value 0 both are 0.
+  Vec<O> productLo, productHi;  // value x (1024 - saturation), below 2^21
+  O::MulWide16u(value, O::Sub16(O::Set16(1024), saturation), productLo,
+                productHi);
+  Vec<O> hi, lo;
+  if (kDeep) {
+    hi = O::template Slli16<5>(value);
+    // ((1024 - s) 32 v + 512) >> 10 is (v (1024 - s) + 16) >> 5.
+    const Vec<O> sixteen = O::Set32(16);
+    lo = O::Narrow(O::template Srli32<5>(O::Add32(productLo, sixteen)),
+                   O::template Srli32<5>(O::Add32(productHi, sixteen)));
+  } else {
+    // (255 v + 512) >> 10 with v + 2 = 4 q + p: 255 v + 512 is
+    // 1024 q + 256 p - v, so hi is q, less one where v > 256 p.
+    const Vec<O> v2 = O::Add16(value, O::Set16(2));
+    const Vec<O> p256 = O::template Slli16<8>(O::And(v2, O::Set16(3)));
+    hi = O::Add16(O::template Srli16<2>(v2), O::CmpGt16(value, p256));
+    // (255 t + 2^19) >> 20 for t = v (1024 - s).
+    const auto scale = [](Vec<O> t) {
+      return O::template Srli32<20>(
+          O::Add32(O::Sub32(O::template Slli32<8>(t), t), O::Set32(1 << 19)));
+    };
+    lo = O::Narrow(scale(productLo), scale(productHi));
+  }
+
+  // Sector k = h div 255 and P = (65793 h + 256) >> 9 = 32768 k + f
+  // with f = (65793 j + 256 - k) >> 9 for j = h - 255 k, since
+  // 65793 x 255 = 2^24 - 1. So f = 128 j + ((257 j + 256 - k) >> 9), and
+  // 257 j + 256 stays within 16 bits for j <= 254.
+  Vec<O> sector = O::Zero();
+  for (int32_t anchor = 254; anchor < 1529; anchor += 255) {
+    sector = O::Sub16(sector, O::CmpGt16(hue, O::Set16(anchor)));
+  }
+  const Vec<O> j =
+      O::Sub16(hue, O::Sub16(O::template Slli16<8>(sector), sector));
+  const Vec<O> f = O::Add16(
+      O::template Slli16<7>(j),
+      O::template Srli16<9>(O::Sub16(
+          O::Add16(O::MulLo16(j, O::Set16(257)), O::Set16(256)), sector)));
+  // Offset from the sector's end, -32768..-1, except in the last sector,
+  // which counts from its start: f - 32768 wraps to f with the top bit.
+  const Vec<O> last = O::CmpEq16(sector, O::Set16(5));
+  const Vec<O> offset = O::Xor(f, O::AndNot(last, O::Set16(-32768)));
+
+  // e = floor(((hi - lo) u + 16384) / 32768), a rounding high multiply.
+  // A 16-bit span of 32768 does not fit a signed lane; it only occurs
+  // with lo = 0, where e is u itself.
+  const Vec<O> span = O::Sub16(hi, lo);
+  Vec<O> e = O::MulHrs16(span, offset);
+  if (kDeep) e = O::Select(O::CmpEq16(span, O::Set16(-32768)), offset, e);
+
+  const Vec<O> k0 = O::CmpEq16(sector, O::Zero());
+  const Vec<O> k1 = O::CmpEq16(sector, O::Set16(1));
+  const Vec<O> k2 = O::CmpEq16(sector, O::Set16(2));
+  const Vec<O> k3 = O::CmpEq16(sector, O::Set16(3));
+  const Vec<O> k4 = O::CmpEq16(sector, O::Set16(4));
+  // The channel that moves: hi + e rising, lo - e falling, and in the
+  // last sector hi - e.
+  const Vec<O> mid =
+      O::Select(O::Or(k1, k3), O::Sub16(lo, e),
+                O::Select(last, O::Sub16(hi, e), O::Add16(hi, e)));
+  r = O::Select(O::Or(k0, last), hi, O::Select(O::Or(k1, k4), mid, lo));
+  g = O::Select(O::Or(k0, k3), mid, O::Select(O::Or(k1, k2), hi, lo));
+  b = O::Select(O::Or(k0, k1), lo, O::Select(O::Or(k2, last), mid, hi));
+}
+
+// Host pixels in and out, kLanes at a time. The instruction set's own
+// loaders handle the usual pixel steps; these handle any step and the
+// short end of a row.
+template <class O, typename Sample>
+inline void GatherRgb(const Sample *source, int32_t pixelStep, int32_t count,
+                      Vec<O> &r, Vec<O> &g, Vec<O> &b) {
+  alignas(32) uint16_t lanes[3][O::kLanes] = {};
+  for (int32_t i = 0; i < count; ++i, source += pixelStep) {
+    lanes[0][i] = source[0];
+    lanes[1][i] = source[1];
+    lanes[2][i] = source[2];
+  }
+  r = O::Load(lanes[0]);
+  g = O::Load(lanes[1]);
+  b = O::Load(lanes[2]);
+}
+
+template <class O, typename Sample>
+inline void ScatterRgb(Vec<O> r, Vec<O> g, Vec<O> b, Sample *destination,
+                       int32_t pixelStep, int32_t count) {
+  alignas(32) uint16_t lanes[3][O::kLanes];
+  O::Store(lanes[0], r);
+  O::Store(lanes[1], g);
+  O::Store(lanes[2], b);
+  for (int32_t i = 0; i < count; ++i, destination += pixelStep) {
+    destination[0] = Sample(lanes[0][i]);
+    destination[1] = Sample(lanes[1][i]);
+    destination[2] = Sample(lanes[2][i]);
+  }
+}
+
+template <class O, typename Sample>
+inline void LoadRgb(const Sample *source, int32_t pixelStep, Vec<O> &r,
+                    Vec<O> &g, Vec<O> &b) {
+  if (!O::LoadRgb(source, pixelStep, r, g, b)) {
+    GatherRgb<O>(source, pixelStep, O::kLanes, r, g, b);
+  }
+}
+
+template <class O, typename Sample>
+inline void StoreRgb(Vec<O> r, Vec<O> g, Vec<O> b, Sample *destination,
+                     int32_t pixelStep) {
+  if (!O::StoreRgb(destination, pixelStep, r, g, b)) {
+    ScatterRgb<O>(r, g, b, destination, pixelStep, O::kLanes);
+  }
+}
+
+// Writes the first count lanes of v.
+template <class O>
+inline void StorePart(uint16_t *destination, Vec<O> v, int32_t count) {
+  alignas(32) uint16_t lanes[O::kLanes];
+  O::Store(lanes, v);
+  std::memcpy(destination, lanes, sizeof(uint16_t) * size_t(count));
+}
+
+template <class O>
+inline Vec<O> LoadPart(const uint16_t *source, int32_t count) {
+  alignas(32) uint16_t lanes[O::kLanes] = {};
+  std::memcpy(lanes, source, sizeof(uint16_t) * size_t(count));
+  return O::Load(lanes);
+}
+
+template <class O, typename Sample>
+void ValuesFrom(const Sample *source, int32_t pixelStep, uint16_t *value,
+                int32_t count) {
+  constexpr bool kDeep = sizeof(Sample) == 2;
+  constexpr int32_t kLanes = O::kLanes;
+  Vec<O> r, g, b;
+  int32_t i = 0;
+  for (; i + kLanes <= count; i += kLanes) {
+    LoadRgb<O>(source + ptrdiff_t(i) * pixelStep, pixelStep, r, g, b);
+    O::Store(value + i, ValueOfRgb<O, kDeep>(r, g, b));
+  }
+  if (i < count) {
+    GatherRgb<O>(source + ptrdiff_t(i) * pixelStep, pixelStep, count - i, r, g,
+                 b);
+    StorePart<O>(value + i, ValueOfRgb<O, kDeep>(r, g, b), count - i);
+  }
+}
+
+template <class O, typename Sample>
+void ColoursFrom(const Sample *source, int32_t pixelStep, uint16_t *hue,
+                 uint16_t *saturation, uint16_t *value, int32_t count) {
+  constexpr bool kDeep = sizeof(Sample) == 2;
+  constexpr int32_t kLanes = O::kLanes;
+  Vec<O> r, g, b, h, s, v;
+  int32_t i = 0;
+  for (; i + kLanes <= count; i += kLanes) {
+    LoadRgb<O>(source + ptrdiff_t(i) * pixelStep, pixelStep, r, g, b);
+    ColourOfRgb<O, kDeep>(r, g, b, h, s, v);
+    O::Store(hue + i, h);
+    O::Store(saturation + i, s);
+    O::Store(value + i, v);
+  }
+  if (i < count) {
+    GatherRgb<O>(source + ptrdiff_t(i) * pixelStep, pixelStep, count - i, r, g,
+                 b);
+    ColourOfRgb<O, kDeep>(r, g, b, h, s, v);
+    StorePart<O>(hue + i, h, count - i);
+    StorePart<O>(saturation + i, s, count - i);
+    StorePart<O>(value + i, v, count - i);
+  }
+}
+
+template <class O, typename Sample>
+void ColoursTo(const uint16_t *hue, const uint16_t *saturation,
+               const uint16_t *value, Sample *destination, int32_t pixelStep,
+               int32_t count) {
+  constexpr bool kDeep = sizeof(Sample) == 2;
+  constexpr int32_t kLanes = O::kLanes;
+  Vec<O> r, g, b;
+  int32_t i = 0;
+  for (; i + kLanes <= count; i += kLanes) {
+    RgbOfColour<O, kDeep>(O::Load(hue + i), O::Load(saturation + i),
+                          O::Load(value + i), r, g, b);
+    StoreRgb<O>(r, g, b, destination + ptrdiff_t(i) * pixelStep, pixelStep);
+  }
+  if (i < count) {
+    const int32_t rest = count - i;
+    RgbOfColour<O, kDeep>(LoadPart<O>(hue + i, rest),
+                          LoadPart<O>(saturation + i, rest),
+                          LoadPart<O>(value + i, rest), r, g, b);
+    ScatterRgb<O>(r, g, b, destination + ptrdiff_t(i) * pixelStep, pixelStep,
+                  rest);
+  }
+}
+
+// ---------------------------------------------------------------------
+// Blur: running sums down a strip of kLanes lines side by side, one line
+// per lane. A strip of rows is first turned on its side, so that both
+// passes run down strips.
+//
+// Window sums of values up to 1024 fit 16 bits up to radius 31
+// (1024 x 63 + 31 = 64543); the reciprocal product (m sum) >> 16 is then
+// a high multiply. Wider windows keep their sums in 32-bit lanes, where
+// m sum < 2^27.
+
+constexpr int32_t kWideRadius = 32;
+
+template <class O>
+inline void AddWide(Vec<O> &lo, Vec<O> &hi, Vec<O> v) {
+  Vec<O> vLo, vHi;
+  O::Widen(v, vLo, vHi);
+  lo = O::Add32(lo, vLo);
+  hi = O::Add32(hi, vHi);
+}
+
+template <class O>
+inline void SubWide(Vec<O> &lo, Vec<O> &hi, Vec<O> v) {
+  Vec<O> vLo, vHi;
+  O::Widen(v, vLo, vHi);
+  lo = O::Sub32(lo, vLo);
+  hi = O::Sub32(hi, vHi);
+}
+
+template <class O>
+inline Vec<O> ScaleWide(Vec<O> lo, Vec<O> hi, Vec<O> m) {
+  return O::Narrow(O::template Srli32<16>(O::MulLo32(lo, m)),
+                   O::template Srli32<16>(O::MulLo32(hi, m)));
+}
+
+// One box pass of radius r down a strip: the window sum with bias r
+// around each line position, times floor(65536 / (2 r + 1)), >> 16.
+template <class O>
+void BoxPass(const uint16_t *source, ptrdiff_t sourceStride,
+             uint16_t *destination, ptrdiff_t destinationStride, int32_t count,
+             int32_t r, uint32_t m) {
+  const ptrdiff_t ss = sourceStride, ds = destinationStride;
+  if (r == 0) {  // m = 65536: each value itself
+    for (ptrdiff_t i = 0; i < count; ++i) {
+      O::Store(destination + i * ds, O::Load(source + i * ss));
+    }
+    return;
+  }
+  if (r < kWideRadius) {
+    const Vec<O> multiplier = O::Set16(int32_t(m));
+    Vec<O> sum = O::Set16(r);
+    for (ptrdiff_t k = -r; k <= r; ++k) {
+      sum = O::Add16(sum, O::Load(source + k * ss));
+    }
+    O::Store(destination, O::MulHi16u(sum, multiplier));
+    for (ptrdiff_t i = 1; i < count; ++i) {
+      const Vec<O> change = O::Sub16(O::Load(source + (i + r) * ss),
+                                     O::Load(source + (i - r - 1) * ss));
+      sum = O::Add16(sum, change);
+      O::Store(destination + i * ds, O::MulHi16u(sum, multiplier));
+    }
+    return;
+  }
+  const Vec<O> multiplier = O::Set32(int32_t(m));
+  Vec<O> lo = O::Set32(r), hi = O::Set32(r);
+  for (ptrdiff_t k = -r; k <= r; ++k)
+    AddWide<O>(lo, hi, O::Load(source + k * ss));
+  O::Store(destination, ScaleWide<O>(lo, hi, multiplier));
+  for (ptrdiff_t i = 1; i < count; ++i) {
+    AddWide<O>(lo, hi, O::Load(source + (i + r) * ss));
+    SubWide<O>(lo, hi, O::Load(source + (i - r - 1) * ss));
+    O::Store(destination + i * ds, ScaleWide<O>(lo, hi, multiplier));
+  }
+}
+
+// b1 + (((b2 - b1) f) >> 4) with an arithmetic shift; |b2 - b1| <= 1024
+// and f <= 15 keep the product within a signed lane.
+template <class O>
+inline Vec<O> Blend(Vec<O> b1, Vec<O> b2, Vec<O> f) {
+  return O::Add16(b1, O::template Srai16<4>(O::MulLo16(O::Sub16(b2, b1), f)));
+}
+
+// The box of radius r blended toward radius r + 1 by f sixteenths. The
+// wider window's sum carries the bias r + 2.
+template <class O>
+void BlendPass(const uint16_t *source, ptrdiff_t sourceStride,
+               uint16_t *destination, ptrdiff_t destinationStride,
+               int32_t count, int32_t r, int32_t f, uint32_t m1, uint32_t m2) {
+  const ptrdiff_t ss = sourceStride, ds = destinationStride;
+  const Vec<O> fraction = O::Set16(f);
+  if (r + 1 < kWideRadius) {
+    const Vec<O> multiplier1 = O::Set16(int32_t(m1));
+    const Vec<O> multiplier2 = O::Set16(int32_t(m2));
+    Vec<O> s1 = O::Set16(r);
+    for (ptrdiff_t k = -r; k <= r; ++k)
+      s1 = O::Add16(s1, O::Load(source + k * ss));
+    Vec<O> s2 = O::Add16(O::Add16(s1, O::Set16(2)),
+                         O::Add16(O::Load(source - (r + 1) * ss),
+                                  O::Load(source + (r + 1) * ss)));
+    for (ptrdiff_t i = 0; i < count; ++i) {
+      if (i > 0) {
+        s1 = O::Add16(s1, O::Sub16(O::Load(source + (i + r) * ss),
+                                   O::Load(source + (i - r - 1) * ss)));
+        s2 = O::Add16(s2, O::Sub16(O::Load(source + (i + r + 1) * ss),
+                                   O::Load(source + (i - r - 2) * ss)));
+      }
+      // Radius 0 divides by 1: m1 = 65536 does not fit a lane.
+      const Vec<O> b1 = r == 0 ? s1 : O::MulHi16u(s1, multiplier1);
+      const Vec<O> b2 = O::MulHi16u(s2, multiplier2);
+      O::Store(destination + i * ds, Blend<O>(b1, b2, fraction));
+    }
+    return;
+  }
+  const Vec<O> multiplier1 = O::Set32(int32_t(m1));
+  const Vec<O> multiplier2 = O::Set32(int32_t(m2));
+  Vec<O> lo1 = O::Set32(r), hi1 = O::Set32(r);
+  for (ptrdiff_t k = -r; k <= r; ++k)
+    AddWide<O>(lo1, hi1, O::Load(source + k * ss));
+  Vec<O> lo2 = O::Add32(lo1, O::Set32(2)), hi2 = O::Add32(hi1, O::Set32(2));
+  AddWide<O>(lo2, hi2, O::Load(source - (r + 1) * ss));
+  AddWide<O>(lo2, hi2, O::Load(source + (r + 1) * ss));
+  for (ptrdiff_t i = 0; i < count; ++i) {
+    if (i > 0) {
+      AddWide<O>(lo1, hi1, O::Load(source + (i + r) * ss));
+      SubWide<O>(lo1, hi1, O::Load(source + (i - r - 1) * ss));
+      AddWide<O>(lo2, hi2, O::Load(source + (i + r + 1) * ss));
+      SubWide<O>(lo2, hi2, O::Load(source + (i - r - 2) * ss));
+    }
+    const Vec<O> b1 = ScaleWide<O>(lo1, hi1, multiplier1);
+    const Vec<O> b2 = ScaleWide<O>(lo2, hi2, multiplier2);
+    O::Store(destination + i * ds, Blend<O>(b1, b2, fraction));
+  }
+}
+
+// Both passes of the line blur down one strip: the first (radius r2)
+// widened by what the second reads, into scratch, then the second.
+template <class O>
+void BlurStrip(const uint16_t *source, ptrdiff_t sourceStride, int32_t count,
+               const KernelRadii &radii, const uint32_t *divisors,
+               uint16_t *destination, ptrdiff_t destinationStride,
+               uint16_t *scratch) {
+  constexpr ptrdiff_t kLanes = O::kLanes;
+  const int32_t r1 = radii.r1, r2 = radii.r2, f = radii.fraction;
+  const int32_t extra = r1 + (f == 0 ? 0 : 1);
+  BoxPass<O>(source - extra * sourceStride, sourceStride, scratch, kLanes,
+             count + 2 * extra, r2, divisors[r2]);
+  if (f == 0) {
+    BoxPass<O>(scratch + r1 * kLanes, kLanes, destination, destinationStride,
+               count, r1, divisors[r1]);
+  } else {
+    BlendPass<O>(scratch + (r1 + 1) * kLanes, kLanes, destination,
+                 destinationStride, count, r1, f, divisors[r1],
+                 divisors[r1 + 1]);
+  }
+}
+
+// Eight rows of eight values turned into eight columns.
+template <class O>
+inline void Transpose8x8(const uint16_t *source, ptrdiff_t sourceStride,
+                         uint16_t *destination, ptrdiff_t destinationStride) {
+  using H = typename O::Half;
+  H a[8], b[8], c[8];
+  for (int32_t i = 0; i < 8; ++i) a[i] = O::LoadHalf(source + i * sourceStride);
+  for (int32_t i = 0; i < 4; ++i) {
+    b[2 * i] = O::UnpackLo16(a[2 * i], a[2 * i + 1]);
+    b[2 * i + 1] = O::UnpackHi16(a[2 * i], a[2 * i + 1]);
+  }
+  for (int32_t i = 0; i < 2; ++i) {
+    c[4 * i] = O::UnpackLo32(b[4 * i], b[4 * i + 2]);
+    c[4 * i + 1] = O::UnpackHi32(b[4 * i], b[4 * i + 2]);
+    c[4 * i + 2] = O::UnpackLo32(b[4 * i + 1], b[4 * i + 3]);
+    c[4 * i + 3] = O::UnpackHi32(b[4 * i + 1], b[4 * i + 3]);
+  }
+  for (int32_t i = 0; i < 4; ++i) {
+    O::StoreHalf(destination + (2 * i) * destinationStride,
+                 O::UnpackLo64(c[i], c[i + 4]));
+    O::StoreHalf(destination + (2 * i + 1) * destinationStride,
+                 O::UnpackHi64(c[i], c[i + 4]));
+  }
+}
+
+template <class O>
+void BlurRows(const uint16_t *values, ptrdiff_t valueStride, int32_t rows,
+              int32_t columns, const KernelRadii &radii,
+              const uint32_t *divisors, uint16_t *rowBlur, uint16_t *scratch) {
+  constexpr int32_t kLanes = O::kLanes;
+  const int32_t width = columns + 2 * radii.margin;
+  uint16_t *turned = scratch;                  // width lines of kLanes
+  uint16_t *blurred = scratch + 464 * kLanes;  // columns lines of kLanes
+  uint16_t *passScratch = blurred + 256 * kLanes;
+  for (int32_t top = 0; top < rows; top += kLanes) {
+    for (int32_t x = 0; x < width; x += 8) {
+      for (int32_t group = 0; group < kLanes; group += 8) {
+        Transpose8x8<O>(values + (top + group) * valueStride + x, valueStride,
+                        turned + x * kLanes + group, kLanes);
+      }
+    }
+    BlurStrip<O>(turned + radii.margin * kLanes, kLanes, columns, radii,
+                 divisors, blurred, kLanes, passScratch);
+    for (int32_t x = 0; x < columns; x += 8) {
+      for (int32_t group = 0; group < kLanes; group += 8) {
+        Transpose8x8<O>(blurred + x * kLanes + group, kLanes,
+                        rowBlur + (top + group) * kBlurStride + x, kBlurStride);
+      }
+    }
+  }
+}
+
+template <class O>
+void BlurColumns(const uint16_t *rowBlur, int32_t rows, int32_t columns,
+                 const KernelRadii &radii, const uint32_t *divisors,
+                 uint16_t *blurred, uint16_t *scratch) {
+  const uint16_t *first = rowBlur + radii.margin * kBlurStride;
+  for (int32_t x = 0; x < columns; x += O::kLanes) {
+    BlurStrip<O>(first + x, kBlurStride, rows, radii, divisors, blurred + x,
+                 kBlurStride, scratch);
+  }
+}
+
+// ---------------------------------------------------------------------
+// Sharpening step
+
+template <class O>
+void Sharpen(const uint16_t *blurred, const uint16_t *hue,
+             const uint16_t *saturation, uint16_t *value, int32_t count,
+             const KernelTables &tables) {
+  const int32_t *response = tables.response;
+  if (!tables.colourWeighted) {
+    // Every weight 0: L' = L + R(d), clamped.
+    for (int32_t i = 0; i < count; ++i) {
+      const int32_t level = value[i];
+      const int32_t sharpened = level + response[level - int32_t(blurred[i])];
+      value[i] = uint16_t(sharpened <= 0      ? 0
+                          : sharpened >= 1024 ? 1024
+                                              : sharpened);
+    }
+    return;
+  }
+  const int32_t *hueWeights = tables.hueWeights;
+  const int32_t *saturationWeights = tables.saturationWeights;
+  for (int32_t i = 0; i < count; ++i) {
+    const int32_t level = value[i];
+    const int32_t d = level - int32_t(blurred[i]);
+    const int32_t r = response[d];
+    const int32_t w =
+        (hueWeights[hue[i]] * saturationWeights[saturation[i]]) >> 10;
+    const int32_t sharpened = level + r + (((d + r) * w) >> 10);
+    value[i] = uint16_t(sharpened <= 0      ? 0
+                        : sharpened >= 1024 ? 1024
+                                            : sharpened);
+  }
+}
+
+template <class O>
+constexpr EngineKernels MakeKernels(const char *name) {
+  return EngineKernels{name,
+                       ValuesFrom<O, uint8_t>,
+                       ColoursFrom<O, uint8_t>,
+                       ValuesFrom<O, uint16_t>,
+                       ColoursFrom<O, uint16_t>,
+                       ColoursTo<O, uint8_t>,
+                       ColoursTo<O, uint16_t>,
+                       BlurRows<O>,
+                       BlurColumns<O>,
+                       Sharpen<O>};
+}
+
+}  // namespace

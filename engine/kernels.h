@@ -1,0 +1,79 @@
+// The engine's inner loops, written once over vectors of 16-bit lanes and
+// compiled twice: for SSE2, which every x86 processor the modules run on
+// has, and for AVX2, chosen at run time where the processor has it. Both
+// give the same bits. The kernels take plain pointers and numbers only,
+// so that their translation units share no inline code with the rest of
+// the engine (an AVX2 copy of a shared inline function could otherwise be
+// the one the linker keeps).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// Box radii of one line blur, as SplitBlurReach gives them.
+struct KernelRadii {
+  int32_t r1;
+  int32_t r2;
+  int32_t fraction;  // sixteenths blended toward r1 + 1; 0 for none
+  int32_t margin;    // values read beyond each end: r1 + r2 (+ 1 to blend)
+};
+
+// What the sharpening step reads: ResponseTable through its middle entry,
+// the two colour-weight tables, and whether any hue weight is non-zero.
+struct KernelTables {
+  const int32_t *response;
+  const int32_t *hueWeights;
+  const int32_t *saturationWeights;
+  bool colourWeighted;
+};
+
+// Rows of planar working pixels: hue, saturation and value in three
+// arrays. The blur buffers are laid out as the work area lays them out:
+// rows of kBlurStride values.
+constexpr int32_t kBlurStride = 256;
+
+// Scratch values a blur needs: a strip of the widest tile line turned on
+// its side, its first pass and its result, at most 16 lines at a time.
+constexpr int32_t kBlurScratchValues = (464 + 358 + 256) * 16;
+
+struct EngineKernels {
+  const char *name;
+  // Host samples (pixelStep apart, the first three red, green, blue) to
+  // working pixels: values only, or hue, saturation and value.
+  void (*valuesFrom8)(const uint8_t *source, int32_t pixelStep, uint16_t *value,
+                      int32_t count);
+  void (*coloursFrom8)(const uint8_t *source, int32_t pixelStep, uint16_t *hue,
+                       uint16_t *saturation, uint16_t *value, int32_t count);
+  void (*valuesFrom16)(const uint16_t *source, int32_t pixelStep,
+                       uint16_t *value, int32_t count);
+  void (*coloursFrom16)(const uint16_t *source, int32_t pixelStep,
+                        uint16_t *hue, uint16_t *saturation, uint16_t *value,
+                        int32_t count);
+  // Working pixels back to the first three samples of each host pixel.
+  void (*coloursTo8)(const uint16_t *hue, const uint16_t *saturation,
+                     const uint16_t *value, uint8_t *destination,
+                     int32_t pixelStep, int32_t count);
+  void (*coloursTo16)(const uint16_t *hue, const uint16_t *saturation,
+                      const uint16_t *value, uint16_t *destination,
+                      int32_t pixelStep, int32_t count);
+  // The row pass: rows lines of values (valueStride apart, each starting
+  // margin values before the first output) into rows of columns blurred
+  // values. Reads and writes whole strips of lines: the value rows up to
+  // the next multiple of 16, and up to the next multiple of 8 columns.
+  void (*blurRows)(const uint16_t *values, ptrdiff_t valueStride, int32_t rows,
+                   int32_t columns, const KernelRadii &radii,
+                   const uint32_t *divisors, uint16_t *rowBlur,
+                   uint16_t *scratch);
+  // The column pass: rowBlur's rows + 2 margin lines into rows lines of
+  // blurred values; columns are taken in whole strips of 16.
+  void (*blurColumns)(const uint16_t *rowBlur, int32_t rows, int32_t columns,
+                      const KernelRadii &radii, const uint32_t *divisors,
+                      uint16_t *blurred, uint16_t *scratch);
+  // The sharpening step over one row: value moves away from blurred.
+  void (*sharpen)(const uint16_t *blurred, const uint16_t *hue,
+                  const uint16_t *saturation, uint16_t *value, int32_t count,
+                  const KernelTables &tables);
+};
+
+extern const EngineKernels kSse2Kernels;
+extern const EngineKernels kAvx2Kernels;

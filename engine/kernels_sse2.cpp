@@ -1,0 +1,185 @@
+// The kernels for SSE2, which every processor the modules run on has:
+// eight 16-bit lanes a vector. What SSE2 lacks (unsigned 16-bit maximum,
+// 32-bit products, the rounding high multiply) is made from what it has.
+#include <emmintrin.h>
+
+#include <cstdint>
+
+namespace {
+
+struct Sse2 {
+  using V = __m128i;
+  using Half = __m128i;
+  static constexpr int32_t kLanes = 8;
+
+  static V Load(const uint16_t *p) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+  }
+  static void Store(uint16_t *p, V v) {
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(p), v);
+  }
+  static V Zero() { return _mm_setzero_si128(); }
+  static V Set16(int32_t x) { return _mm_set1_epi16(int16_t(x)); }
+  static V Set32(int32_t x) { return _mm_set1_epi32(x); }
+
+  static V Add16(V a, V b) { return _mm_add_epi16(a, b); }
+  static V Sub16(V a, V b) { return _mm_sub_epi16(a, b); }
+  static V AddSat16u(V a, V b) { return _mm_adds_epu16(a, b); }
+  static V Max16u(V a, V b) { return _mm_add_epi16(_mm_subs_epu16(a, b), b); }
+  static V Min16u(V a, V b) { return _mm_sub_epi16(a, _mm_subs_epu16(a, b)); }
+  static V And(V a, V b) { return _mm_and_si128(a, b); }
+  static V Or(V a, V b) { return _mm_or_si128(a, b); }
+  static V Xor(V a, V b) { return _mm_xor_si128(a, b); }
+  static V AndNot(V a, V b) { return _mm_andnot_si128(a, b); }  // ~a & b
+  static V CmpEq16(V a, V b) { return _mm_cmpeq_epi16(a, b); }
+  static V CmpGt16(V a, V b) { return _mm_cmpgt_epi16(a, b); }
+  static V Select(V mask, V a, V b) {
+    return _mm_or_si128(_mm_and_si128(mask, a), _mm_andnot_si128(mask, b));
+  }
+  template <int N>
+  static V Srli16(V a) {
+    return _mm_srli_epi16(a, N);
+  }
+  template <int N>
+  static V Slli16(V a) {
+    return _mm_slli_epi16(a, N);
+  }
+  template <int N>
+  static V Srai16(V a) {
+    return _mm_srai_epi16(a, N);
+  }
+  static V MulHi16u(V a, V b) { return _mm_mulhi_epu16(a, b); }
+  static V MulLo16(V a, V b) { return _mm_mullo_epi16(a, b); }
+  // (a b + 16384) >> 15 on signed lanes, as SSSE3's pmulhrsw.
+  static V MulHrs16(V a, V b) {
+    const V lo = _mm_mullo_epi16(a, b), hi = _mm_mulhi_epi16(a, b);
+    const V bias = _mm_set1_epi32(16384);
+    const V first =
+        _mm_srai_epi32(_mm_add_epi32(_mm_unpacklo_epi16(lo, hi), bias), 15);
+    const V second =
+        _mm_srai_epi32(_mm_add_epi32(_mm_unpackhi_epi16(lo, hi), bias), 15);
+    return _mm_packs_epi32(first, second);
+  }
+
+  // 32-bit lanes: lanes 0-3 in lo, 4-7 in hi.
+  static void Widen(V a, V &lo, V &hi) {
+    lo = _mm_unpacklo_epi16(a, _mm_setzero_si128());
+    hi = _mm_unpackhi_epi16(a, _mm_setzero_si128());
+  }
+  // Back to 16 bits, for lanes holding 0..65535.
+  static V Narrow(V lo, V hi) {
+    return _mm_packs_epi32(_mm_srai_epi32(_mm_slli_epi32(lo, 16), 16),
+                           _mm_srai_epi32(_mm_slli_epi32(hi, 16), 16));
+  }
+  static void MulWide16u(V a, V b, V &lo, V &hi) {
+    const V low = _mm_mullo_epi16(a, b), high = _mm_mulhi_epu16(a, b);
+    lo = _mm_unpacklo_epi16(low, high);
+    hi = _mm_unpackhi_epi16(low, high);
+  }
+  static V Add32(V a, V b) { return _mm_add_epi32(a, b); }
+  static V Sub32(V a, V b) { return _mm_sub_epi32(a, b); }
+  static V CmpGt32(V a, V b) { return _mm_cmpgt_epi32(a, b); }
+  template <int N>
+  static V Slli32(V a) {
+    return _mm_slli_epi32(a, N);
+  }
+  template <int N>
+  static V Srli32(V a) {
+    return _mm_srli_epi32(a, N);
+  }
+  // The low 32 bits of each product, from two 32 x 32 -> 64 multiplies.
+  static V MulLo32(V a, V b) {
+    const V even = _mm_mul_epu32(a, b);
+    const V odd = _mm_mul_epu32(_mm_srli_epi64(a, 32), _mm_srli_epi64(b, 32));
+    return _mm_unpacklo_epi32(_mm_shuffle_epi32(even, _MM_SHUFFLE(0, 0, 2, 0)),
+                              _mm_shuffle_epi32(odd, _MM_SHUFFLE(0, 0, 2, 0)));
+  }
+  static V DivTrunc32(V n, V d) {
+    return _mm_cvttps_epi32(_mm_div_ps(_mm_cvtepi32_ps(n), _mm_cvtepi32_ps(d)));
+  }
+
+  // 128-bit halves, for the 8 x 8 transposition.
+  static Half LoadHalf(const uint16_t *p) { return Load(p); }
+  static void StoreHalf(uint16_t *p, Half v) { Store(p, v); }
+  static Half UnpackLo16(Half a, Half b) { return _mm_unpacklo_epi16(a, b); }
+  static Half UnpackHi16(Half a, Half b) { return _mm_unpackhi_epi16(a, b); }
+  static Half UnpackLo32(Half a, Half b) { return _mm_unpacklo_epi32(a, b); }
+  static Half UnpackHi32(Half a, Half b) { return _mm_unpackhi_epi32(a, b); }
+  static Half UnpackLo64(Half a, Half b) { return _mm_unpacklo_epi64(a, b); }
+  static Half UnpackHi64(Half a, Half b) { return _mm_unpackhi_epi64(a, b); }
+
+  // Four samples a pixel: shifts and masks. Other steps go through the
+  // scalar gather.
+  static bool LoadRgb(const uint8_t *p, int32_t step, V &r, V &g, V &b) {
+    if (step != 4) return false;
+    const V x0 = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+    const V x1 = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 16));
+    const V byte = _mm_set1_epi32(0xFF);
+    const auto channel = [&](V x, int shift) {
+      return _mm_and_si128(_mm_srl_epi32(x, _mm_cvtsi32_si128(shift)), byte);
+    };
+    r = _mm_packs_epi32(channel(x0, 0), channel(x1, 0));
+    g = _mm_packs_epi32(channel(x0, 8), channel(x1, 8));
+    b = _mm_packs_epi32(channel(x0, 16), channel(x1, 16));
+    return true;
+  }
+  static bool LoadRgb(const uint16_t *p, int32_t step, V &r, V &g, V &b) {
+    if (step != 4) return false;
+    V q[4];
+    for (int32_t i = 0; i < 4; ++i) {
+      q[i] = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 8 * i));
+    }
+    // Two pixels a vector: r g b x r g b x.
+    const V t0 = _mm_unpacklo_epi16(q[0], q[1]),
+            t1 = _mm_unpackhi_epi16(q[0], q[1]);
+    const V t2 = _mm_unpacklo_epi16(q[2], q[3]),
+            t3 = _mm_unpackhi_epi16(q[2], q[3]);
+    const V rg0 = _mm_unpacklo_epi16(t0, t1), bx0 = _mm_unpackhi_epi16(t0, t1);
+    const V rg1 = _mm_unpacklo_epi16(t2, t3), bx1 = _mm_unpackhi_epi16(t2, t3);
+    r = _mm_unpacklo_epi64(rg0, rg1);
+    g = _mm_unpackhi_epi64(rg0, rg1);
+    b = _mm_unpacklo_epi64(bx0, bx1);
+    return true;
+  }
+  // The fourth sample of each pixel is written back as it was.
+  static bool StoreRgb(uint8_t *p, int32_t step, V r, V g, V b) {
+    if (step != 4) return false;
+    const V zero = _mm_setzero_si128();
+    const V rg =
+        _mm_unpacklo_epi8(_mm_packus_epi16(r, zero), _mm_packus_epi16(g, zero));
+    const V b0 = _mm_unpacklo_epi8(_mm_packus_epi16(b, zero), zero);
+    const V keep = _mm_set1_epi32(int32_t(0xFF000000u));
+    for (int32_t i = 0; i < 2; ++i) {
+      __m128i *at = reinterpret_cast<__m128i *>(p + 16 * i);
+      const V pixels =
+          i == 0 ? _mm_unpacklo_epi16(rg, b0) : _mm_unpackhi_epi16(rg, b0);
+      _mm_storeu_si128(
+          at, _mm_or_si128(pixels, _mm_and_si128(_mm_loadu_si128(at), keep)));
+    }
+    return true;
+  }
+  static bool StoreRgb(uint16_t *p, int32_t step, V r, V g, V b) {
+    if (step != 4) return false;
+    const V rg0 = _mm_unpacklo_epi16(r, g), rg1 = _mm_unpackhi_epi16(r, g);
+    const V b0 = _mm_unpacklo_epi16(b, _mm_setzero_si128());
+    const V b1 = _mm_unpackhi_epi16(b, _mm_setzero_si128());
+    const V keep =
+        _mm_set_epi32(int32_t(0xFFFF0000u), 0, int32_t(0xFFFF0000u), 0);
+    const V pixels[4] = {
+        _mm_unpacklo_epi32(rg0, b0), _mm_unpackhi_epi32(rg0, b0),
+        _mm_unpacklo_epi32(rg1, b1), _mm_unpackhi_epi32(rg1, b1)};
+    for (int32_t i = 0; i < 4; ++i) {
+      __m128i *at = reinterpret_cast<__m128i *>(p + 8 * i);
+      _mm_storeu_si128(
+          at,
+          _mm_or_si128(pixels[i], _mm_and_si128(_mm_loadu_si128(at), keep)));
+    }
+    return true;
+  }
+};
+
+}  // namespace
+
+#include "engine/kernel_bodies.h"
+
+const EngineKernels kSse2Kernels = MakeKernels<Sse2>("SSE2");
