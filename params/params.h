@@ -2,5 +2,7 @@
 // length-prefixed strings and number text.
 #pragma once
 
+#include "params/block_file.h"
 #include "params/filter_params.h"
 #include "params/pstring.h"
+#include "params/settings_path.h"
