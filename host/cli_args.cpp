@@ -101,13 +101,16 @@ bool ParseCommandLine(const std::vector<std::string> &args, CliOptions *options,
       o.config.nullParameters = true;
     } else if (arg == "--no-property-suite") {
       o.config.propertySuite = false;
+    } else if (arg == "--no-advance-state") {
+      o.config.noAdvanceState = true;
     } else if (arg == "--in" || arg == "--out" || arg == "--save-block" ||
-               arg == "--load-block") {
+               arg == "--load-block" || arg == "--compare") {
       if (!value(&text))
         return false;
       std::string path = MapUnixPath(text);
       (arg == "--in"           ? o.inPath
        : arg == "--out"        ? o.outPath
+       : arg == "--compare"    ? o.comparePath
        : arg == "--save-block" ? o.saveBlock
                                : o.loadBlock) = path;
     } else if (arg == "--size") {
@@ -243,6 +246,8 @@ const char *UsageText() {
          "test pattern)\n"
          "    --size WxH           size of the test pattern (64x48)\n"
          "    --out FILE           write the document after the steps\n"
+         "    --compare FILE       write the document before and after, side "
+         "by side\n"
          "    --depth 8|16  --planes N  --mode N  --rect t,l,b,r\n"
          "  host\n"
          "    --host-sig XXXX      host signature (8BIM)\n"
@@ -254,6 +259,7 @@ const char *UsageText() {
          "open-source host\n"
          "    --column-bytes-zero  --null-parameters  --no-property-suite  "
          "--row-pad N\n"
+         "    --no-advance-state   hand the module no advanceState\n"
          "    --save-block FILE  --load-block FILE\n"
          "    --unattended         record and dismiss message boxes and "
          "dialogs\n"

@@ -22,6 +22,7 @@ struct CliOptions {
   bool logRequests = false;
   DialogAnswer dialogAnswer = DialogAnswer::kCancel;
   std::string inPath, outPath, saveBlock, loadBlock;
+  std::string comparePath; // the document before and after, side by side
   int32_t width = 64, height = 48; // the test pattern without --in
   int32_t depth = 0;               // 0: the input's depth
   int32_t planes = 0;              // 0: the input's planes

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "host/dialog_capture.h" // unattended message boxes and dialogs
+#include "host/global_book.h"    // the module's global memory, booked
 #include "host/host_app.h"       // the console program's steps
 #include "host/image_io.h"       // PNG and TIFF documents
 #include "host/module_file.h"    // property lists, loading, the entry

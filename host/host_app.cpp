@@ -7,6 +7,7 @@
 #include <iterator>
 
 #include "host/dialog_capture.h"
+#include "host/global_book.h"
 #include "host/image_io.h"
 #include "host/module_file.h"
 #include "host/report.h"
@@ -125,6 +126,7 @@ int RunHostCommand(const CliOptions &o, FILE *out) {
   {
     HostSession session;
     InitSession(&session, o.config, module.entry, document);
+    AttachGlobalBook(&session);
     SetSessionPipl(&session, module.pipls[size_t(module.chosen)].info);
     Print(out, std::string("host: ") + ArchName(HostArch()) + "\n");
     Print(out, DescribeHostSetup(session));
@@ -184,8 +186,20 @@ int RunHostCommand(const CliOptions &o, FILE *out) {
           exitCode = kExitFileError;
         }
       }
+      if (!o.comparePath.empty()) {
+        const int32_t gap = 16;
+        if (WriteImageFile(o.comparePath,
+                           SideBySide(document, session.document, gap),
+                           &error)) {
+          Print(out, "wrote: " + o.comparePath + "\n");
+        } else {
+          Print(out, "error: " + error + "\n");
+          exitCode = kExitFileError;
+        }
+      }
     }
     Print(out, DescribeHandles(session));
+    Print(out, DescribeGlobalBook());
     EndSession(&session);
     Print(out, DescribeCallbacks(session));
     Print(out, DescribeFailures(session));

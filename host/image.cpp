@@ -75,3 +75,21 @@ HostImage WithDepth(const HostImage &image, int32_t depth) {
   }
   return out;
 }
+
+HostImage SideBySide(const HostImage &left, const HostImage &right,
+                     int32_t gap) {
+  HostImage out =
+      MakeImage(left.width + gap + right.width,
+                left.height > right.height ? left.height : right.height,
+                left.planes, left.depth);
+  for (uint16_t &v : out.samples)
+    v = MaxSample(out.depth);
+  const HostImage *parts[2] = {&left, &right};
+  int32_t offset[2] = {0, left.width + gap};
+  for (int32_t k = 0; k < 2; ++k)
+    for (int32_t y = 0; y < parts[k]->height; ++y)
+      for (int32_t x = 0; x < parts[k]->width; ++x)
+        for (int32_t p = 0; p < out.planes; ++p)
+          SampleAt(out, offset[k] + x, y, p) = SampleAt(*parts[k], x, y, p);
+  return out;
+}

@@ -53,3 +53,9 @@ HostImage WithPlanes(const HostImage &image, int32_t planes);
 
 // Samples rescaled between 8 and 16 bits.
 HostImage WithDepth(const HostImage &image, int32_t depth);
+
+// Two images of the same planes and depth side by side, left then right,
+// top-aligned, with a white gap between them; what lies below the
+// shorter one is white too.
+HostImage SideBySide(const HostImage &left, const HostImage &right,
+                     int32_t gap);

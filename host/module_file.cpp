@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "host/global_book.h"
 #include "host/pe_header.h"
 
 namespace {
@@ -141,6 +142,10 @@ bool LoadModuleCode(ModuleFile *m, std::string *error) {
     FreeLibrary(library);
     return false;
   }
+  // The module's global memory is booked like the host's handles; a
+  // module that imports nothing has none to book.
+  std::string unwatched;
+  WatchModuleGlobalMemory(library, &unwatched);
   m->library = library;
   m->entry =
       reinterpret_cast<PluginEntryProc>(reinterpret_cast<void (*)()>(entry));

@@ -304,7 +304,7 @@ void BuildRecord(HostSession *s) {
       c.handles == HandleSuiteMode::kOff ? nullptr : &s->handleProcs;
   r->filterCase = SessionFilterCase(*s);
   r->dummyPlaneValue = -1;
-  r->advanceState = AdvanceState;
+  r->advanceState = c.noAdvanceState ? nullptr : AdvanceState;
   const bool conforming = c.requests == RequestBehaviour::kConforming;
   r->supportsPadding = conforming ? 1 : 0;
   r->samplingSupport = conforming ? 1 : 0; // integral sampling
@@ -437,6 +437,8 @@ void EndInvocation(HostSession *s, bool commit) {
       s->failures.push_back("parameters holds a handle the module disposed");
     CheckHandlesAfterInvocation(&s->handles, kept);
   }
+  if (s->afterInvocation)
+    s->afterInvocation(s);
   if (s->watchSuspension != 0) {
     s->failures.push_back("watch cursor left suspended at level " +
                           std::to_string(s->watchSuspension));

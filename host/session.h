@@ -56,6 +56,10 @@ struct HostConfig {
   int32_t abortAt = 0; // abortProc answers 1 from its N-th call on
   int32_t advanceFailAt = 0;
   OSErr advanceFailCode = kErrNoMemory;
+  bool noAdvanceState = false; // advanceState null, as in very old hosts
+  // The module's own global memory (Windows, see global_book.h): the
+  // N-th GlobalAlloc fails; 0 never, kAlways every one.
+  int32_t globalAllocFailAt = 0;
   RequestBehaviour requests = RequestBehaviour::kConforming;
   int32_t rowPad = 0;
   bool columnBytesZero = false; // leaves the column and plane bytes 0
@@ -142,6 +146,10 @@ struct HostSession {
   std::vector<DisplayCall> displays;
   std::vector<std::string> failures; // besides the handle book's
   std::vector<std::string> notes;    // observations that are no fault
+
+  // Further checks at the end of each invocation (the Windows layer's
+  // global memory book); they add to failures.
+  void (*afterInvocation)(HostSession *session) = nullptr;
 
   HostSession() = default;
   HostSession(const HostSession &) = delete;
