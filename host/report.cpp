@@ -109,7 +109,10 @@ std::string DescribeInvocation(const HostSession &s, size_t index, bool timing,
   }
   if (inv.kind == InvocationKind::kAbout)
     return out;
-  out += "advanceState: " + std::to_string(inv.advanceCalls) + " calls\n";
+  out += "advanceState: " + std::to_string(inv.advanceCalls) + " calls";
+  if (timing)
+    out += " (" + Milliseconds(inv.advanceMicroseconds) + ")";
+  out += "\n";
   if (inv.continueCalls)
     out += "continue: " + std::to_string(inv.continueCalls) + " calls\n";
   out += "abortProc: " + std::to_string(inv.abortCalls) + " calls" +

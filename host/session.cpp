@@ -50,9 +50,16 @@ OSErr AdvanceState() {
   HostSession *s = Serving("advanceState");
   if (!s || !s->record)
     return kErrParam;
-  ++Current(s)->advanceCalls;
-  return AdvanceTiles(&s->tiles, s->record, s->document, &s->destination,
-                      SessionFilterRect(*s), true);
+  InvocationRecord *inv = Current(s);
+  ++inv->advanceCalls;
+  auto start = std::chrono::steady_clock::now();
+  OSErr result = AdvanceTiles(&s->tiles, s->record, s->document,
+                              &s->destination, SessionFilterRect(*s), true);
+  inv->advanceMicroseconds +=
+      std::chrono::duration_cast<std::chrono::microseconds>(
+          std::chrono::steady_clock::now() - start)
+          .count();
+  return result;
 }
 
 Handle NewHandleProc(int32_t size) {

@@ -114,6 +114,7 @@ struct InvocationRecord {
   bool abortAnswered = false;
   std::vector<ProgressCall> progress;
   int32_t advanceCalls = 0; // by the module
+  int64_t advanceMicroseconds = 0; // inside them: the host's own copying
   int32_t continueCalls = 0;
   bool committed = false; // the document took the result
 };
