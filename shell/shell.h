@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "params/host_records.h"
+#include "params/params.h"
 
 extern "C" void ENTRYPOINT(int16_t selector, void *record, intptr_t *data,
                            int16_t *result);
@@ -25,3 +26,48 @@ bool IsParentForeground(HWND window);
 
 // Sets a host rectangle to the empty rectangle (all four coordinates 0).
 void EmptyRect(Rect *rect);
+
+// Result codes of the file layer.
+enum : int32_t {
+  kErrNoFolder = -43,    // no base folder, or a path that does not fit
+  kErrNoResource = -192  // a string the module needs is missing
+};
+
+// Host memory (host_memory.cpp): handles from the host's handle suite
+// when it offers a usable one, else emulated with global memory. The
+// choice is made afresh on every call from the record.
+bool HostHandleProcsUsable(const FilterRecord *record);
+Handle NewHostHandle(const FilterRecord *record, int32_t size);
+void DisposeHostHandle(const FilterRecord *record, Handle handle);
+char *LockHostHandle(const FilterRecord *record, Handle handle, bool moveHigh);
+void UnlockHostHandle(const FilterRecord *record, Handle handle);
+
+// Host and image checks and the message box (host_checks.cpp). Codes are
+// string identifiers of resources/resource_ids.h.
+int32_t CheckHostEnvironment(const FilterRecord *record);
+bool IsOldWindowsNT();
+void ShowErrorMessage(int32_t code);
+int32_t ReportError(const FilterRecord *record, int32_t code);
+
+// The last-used settings file (settings_file.cpp).
+int32_t GetSettingsBaseFolder(char *buffer);  // buffer of MAX_PATH bytes
+int32_t BuildSettingsFolder(unsigned char *path);
+int32_t OpenSettingsFile(HANDLE *file);
+int32_t ReadLastUsedSettings(ParamBlock *block);
+int32_t WriteLastUsedSettings(const ParamBlock *block);
+
+// The parameter block in the host's parameters handle (param_block.cpp).
+int32_t ValidateOrCreateParamBlock(FilterRecord *record);
+int32_t CreateParamBlock(FilterRecord *record);
+int32_t RevalidateParamBlock(FilterRecord *record);
+int32_t LoadParamsFromBlock(FilterRecord *record);
+int32_t StoreParamsToBlock(FilterRecord *record);
+
+// The filtering run (run.cpp).
+int32_t RunTileLoop(FilterRecord *record);
+int32_t AllocEngineMemory(FilterRecord *record);
+void FreeEngineMemory(FilterRecord *record);
+
+// The dialog phase of a run: 0 when the user confirmed the dialog, 1 when
+// the user cancelled it, or a failure code (dialog_phase.cpp).
+int32_t RunDialogPhase(FilterRecord *record);

@@ -31,6 +31,15 @@ if(TAVORIN_WIN32_DIR)
     ENVIRONMENT "TAVORIN_MODULE=${TAVORIN_WIN32_DIR}/Tavorin.8bf;TAVORIN_MODULE32=${TAVORIN_WIN32_DIR}/Tavorin.8bf;TAVORIN_MODULE64=${TAVORIN_WIN64_DIR}/Tavorin64.8bf")
 endif()
 
+# Both test programs read and write the user's last-used settings file in
+# the one prefix (and the 64-bit one briefly moves the user's
+# application-data folder): never at the same time.
+foreach(test module64 module32)
+  if(TEST ${test})
+    set_property(TEST ${test} APPEND PROPERTY RESOURCE_LOCK settings-file)
+  endif()
+endforeach()
+
 # The Windows test programs compare the engine's tables and filtered
 # pictures with the native build's digests, made during the native build.
 foreach(test module64 module32)

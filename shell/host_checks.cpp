@@ -1,0 +1,75 @@
+// Before the module accepts an invocation it checks the system, the image
+// and the host, and refuses with a message box when one does not fit.
+#include <cstdio>
+
+#include "resource_ids.h"
+#include "shell/shell.h"
+
+namespace {
+
+constexpr int32_t kCaptionBytes = 64;
+constexpr int32_t kTextBytes = 256;
+
+// The string table carries no text for these two codes.
+const char *FallbackText(int32_t code) {
+  switch (code) {
+    case IDS_TOO_FEW_PLANES:
+      return "The plugin needs at least three channels. \rPlease make sure "
+             "the R, G, and B channels are selected in \rthe channel "
+             "palette.";
+    case IDS_NO_ADVANCE_STATE:
+      return "This application is incompatible with this plugin. \rThe host "
+             "application cannot deliver the image tile by tile.";
+    default:
+      return nullptr;
+  }
+}
+
+}  // namespace
+
+bool IsOldWindowsNT() {
+  OSVERSIONINFOA version;
+  static_assert(sizeof version == 148, "the version record of Windows 95");
+  ZeroMemory(&version, sizeof version);
+  version.dwOSVersionInfoSize = sizeof version;
+  // An unreadable version leaves zeros, and the system passes.
+  GetVersionExA(&version);
+  return version.dwPlatformId == VER_PLATFORM_WIN32_NT &&
+         version.dwMajorVersion <= 4;
+}
+
+int32_t CheckHostEnvironment(const FilterRecord *record) {
+  int32_t code = 0;
+  if (IsOldWindowsNT()) {
+    code = IDS_OS_INCOMPATIBLE;
+  } else if (record->imageMode != kModeRGB && record->imageMode != kModeRGB48) {
+    code = IDS_BAD_IMAGE_MODE;
+  } else if (record->planes < 3) {
+    code = IDS_TOO_FEW_PLANES;
+  } else if (record->hostSig != kHostSig8BIM &&
+             record->hostSig != kHostSigMFI1) {
+    code = IDS_NO_UNBOUND_REQUESTS;
+  }
+  if (code != 0) ReportError(record, code);
+  return code;
+}
+
+void ShowErrorMessage(int32_t code) {
+  char caption[kCaptionBytes] = "";
+  LoadStringA(ModuleInstance(), IDS_DISPLAY_NAME, caption, kCaptionBytes);
+  char text[kTextBytes] = "";
+  if (LoadStringA(ModuleInstance(), UINT(code), text, kTextBytes) <= 0) {
+    const char *fallback = FallbackText(code);
+    if (fallback)
+      std::snprintf(text, sizeof text, "%s", fallback);
+    else
+      std::snprintf(text, sizeof text, "Error %ld.", long(code));
+  }
+  MessageBoxA(GetForegroundWindow(), text, caption,
+              MB_OK | MB_ICONHAND | MB_TASKMODAL);
+}
+
+int32_t ReportError(const FilterRecord *, int32_t code) {
+  ShowErrorMessage(code);
+  return 0;
+}

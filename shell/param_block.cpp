@@ -1,0 +1,93 @@
+// The parameter block in the host's parameters handle: the host keeps it
+// between invocations, so a repeated filter runs with the same settings,
+// and it carries showDialog from the parameters selector to start.
+#include "resource_ids.h"
+#include "shell/shell.h"
+
+namespace {
+
+constexpr int32_t kBlockBytes = int32_t(sizeof(ParamBlock));
+
+ParamBlock *LockBlock(const FilterRecord *record, Handle handle) {
+  return reinterpret_cast<ParamBlock *>(LockHostHandle(record, handle, false));
+}
+
+}  // namespace
+
+int32_t DoParameters(FilterRecord *record) {
+  int32_t result = CheckHostEnvironment(record);
+  if (result != 0) return result;
+  result = ValidateOrCreateParamBlock(record);
+  // Only '8BIM' hosts are known to take a code the module did not show.
+  if (result > 0 && record->hostSig != kHostSig8BIM) return 1;
+  return result;
+}
+
+int32_t ValidateOrCreateParamBlock(FilterRecord *record) {
+  return record->parameters ? RevalidateParamBlock(record)
+                            : CreateParamBlock(record);
+}
+
+int32_t CreateParamBlock(FilterRecord *record) {
+  Handle handle = NewHostHandle(record, kBlockBytes);
+  if (!handle) return kErrNoMemory;
+  ParamBlock *block = LockBlock(record, handle);
+  if (!block) {
+    DisposeHostHandle(record, handle);
+    return kErrMemLocked;
+  }
+  InitParamBlockHeader(block);
+  // No file, or none of ours, is no failure: the defaults stay.
+  if (ReadLastUsedSettings(block) == 0) {
+    ValidateParams(&block->params);
+    block->params.showDialog = 1;
+  }
+  UnlockHostHandle(record, handle);
+  record->parameters = handle;
+  return 0;
+}
+
+int32_t RevalidateParamBlock(FilterRecord *record) {
+  if (!record->parameters) return kErrNilHandle;
+  ParamBlock *block = LockBlock(record, record->parameters);
+  if (!block) return kErrMemLocked;
+  int32_t result = IDS_UNKNOWN_PARAMETERS;
+  if (block->signature == kBlockSignature) {
+    ValidateParams(&block->params);
+    block->params.showDialog = 1;
+    result = 0;
+  }
+  UnlockHostHandle(record, record->parameters);
+  return result;
+}
+
+int32_t LoadParamsFromBlock(FilterRecord *record) {
+  // Every failure below leaves the defaults in force.
+  ResetCurrentParams();
+  if (!record->parameters) return kErrNilHandle;
+  const ParamBlock *block = LockBlock(record, record->parameters);
+  if (!block) return kErrMemLocked;
+  int32_t result = IDS_UNKNOWN_PARAMETERS;
+  if (block->signature == kBlockSignature) {
+    CopyIntoCurrentParams(&block->params);
+    // A block a host stored and replays never passed the parameters
+    // selector's clamp; the engine needs its values in range.
+    ValidateParams(&currentParams);
+    result = 0;
+  }
+  UnlockHostHandle(record, record->parameters);
+  return result;
+}
+
+int32_t StoreParamsToBlock(FilterRecord *record) {
+  if (!record->parameters) return kErrNilHandle;
+  ParamBlock *block = LockBlock(record, record->parameters);
+  if (!block) return kErrMemLocked;
+  int32_t result = IDS_UNKNOWN_PARAMETERS;
+  if (block->signature == kBlockSignature) {
+    CopyOutOfCurrentParams(&block->params);
+    result = WriteLastUsedSettings(block);
+  }
+  UnlockHostHandle(record, record->parameters);
+  return result;
+}

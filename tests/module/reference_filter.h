@@ -1,0 +1,25 @@
+// The engine's own result for a whole image, as the portable test host
+// computes it (tests/support): what the module must deliver through a
+// real host, bit for bit. The two test hosts declare different image
+// records, so this face takes plain samples.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "params/host_records.h"
+
+struct ReferenceSettings {
+  int32_t radius = 10;
+  int32_t response = 50;
+  int32_t spread = 50;
+  int32_t weights[6] = {0, 0, 0, 0, 0, 0};
+};
+
+// samples: interleaved, planes per pixel, 8-bit values or 16-bit ones
+// (0..32768); returns them with area filtered.
+std::vector<uint16_t> ReferenceFilter(int32_t width, int32_t height,
+                                      int32_t planes, int32_t depth,
+                                      const std::vector<uint16_t> &samples,
+                                      const Rect &area,
+                                      const ReferenceSettings &settings);

@@ -1,0 +1,138 @@
+// Helpers of the tests that run the product's shell in the host: the two
+// modules, sessions with the host's checks attached, parameter blocks as
+// a host stores them, the engine's reference result, and the last-used
+// settings file in the Wine prefix.
+#pragma once
+
+#include <shlobj.h>
+#include <windows.h>
+
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "host/host.h"
+#include "params/params.h"
+#include "tests/module/host_test_support.h"
+#include "tests/module/product_module.h"
+#include "tests/module/reference_filter.h"
+
+// The product's shell with a dialog phase that answers by the words of
+// TAVORIN_TEST_DIALOG (tests/module/answering): OK when it is empty.
+inline const ModuleFile &AnsweringModule(std::string *error = nullptr) {
+  static std::string loadError;
+  static ModuleFile *module = [] {
+    ModuleFile *m = new ModuleFile;
+    std::string path =
+        FixturePath(sizeof(void *) == 8 ? "TavorinAnswering64.8bf"
+                                        : "TavorinAnswering.8bf");
+    if (ReadModuleFile(path, m, &loadError)) LoadModuleCode(m, &loadError);
+    return m;
+  }();
+  if (error) *error = loadError;
+  return *module;
+}
+
+// What the answering dialog does in one scope.
+struct AnsweringDialog {
+  explicit AnsweringDialog(const char *words) {
+    SetEnvironmentVariableA("TAVORIN_TEST_DIALOG", words);
+  }
+  ~AnsweringDialog() {
+    SetEnvironmentVariableA("TAVORIN_TEST_DIALOG", nullptr);
+  }
+  AnsweringDialog(const AnsweringDialog &) = delete;
+  AnsweringDialog &operator=(const AnsweringDialog &) = delete;
+};
+
+// A session on the module with the host's global memory book attached;
+// false when the module could not be loaded.
+inline bool StartSession(HostSession *session, const ModuleFile &module,
+                         const HostConfig &config, const HostImage &document) {
+  if (!module.entry) return false;
+  InitSession(session, config, module.entry, document);
+  SetSessionPipl(session, module.pipls[size_t(module.chosen)].info);
+  AttachGlobalBook(session);
+  return true;
+}
+
+// A block as the module stores it after OK: showDialog 0 unless asked.
+inline std::vector<uint8_t> BlockBytes(const ReferenceSettings &settings,
+                                       int32_t showDialog = 0) {
+  ParamBlock block;
+  std::memset(&block, 0, sizeof block);
+  InitParamBlockHeader(&block);
+  block.params.showDialog = showDialog;
+  block.params.radius = settings.radius;
+  block.params.response = settings.response;
+  block.params.spread = settings.spread;
+  std::memcpy(block.params.colourWeight, settings.weights,
+              sizeof settings.weights);
+  const uint8_t *bytes = reinterpret_cast<const uint8_t *>(&block);
+  return std::vector<uint8_t>(bytes, bytes + sizeof block);
+}
+
+// The block the host holds for the module; signature 0 when none.
+inline ParamBlock HeldBlock(HostSession *session) {
+  ParamBlock block;
+  std::memset(&block, 0, sizeof block);
+  std::vector<uint8_t> bytes;
+  std::string error;
+  if (ReadParameterBlock(session, &bytes, &error) &&
+      bytes.size() == sizeof block)
+    std::memcpy(&block, bytes.data(), sizeof block);
+  return block;
+}
+
+inline std::vector<uint16_t> Reference(const HostImage &image, const Rect &area,
+                                       const ReferenceSettings &settings) {
+  return ReferenceFilter(image.width, image.height, image.planes, image.depth,
+                         image.samples, area, settings);
+}
+
+inline Rect WholeImage(const HostImage &image) {
+  return Rect{0, 0, int16_t(image.height), int16_t(image.width)};
+}
+
+// The last-used settings file under the user's application-data folder.
+inline std::string SettingsFolder(const char *level = "") {
+  char base[MAX_PATH] = {};
+  SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, 0, base);
+  return std::string(base) + "\\lattimerworkshops" + level;
+}
+inline std::string SettingsFilePath() {
+  return SettingsFolder("\\PS Filters\\Tavorin");
+}
+
+// Removes the file and its two folders under root (a base folder plus
+// "\lattimerworkshops").
+inline void RemoveSettingsTree(const std::string &root) {
+  DeleteFileA((root + "\\PS Filters\\Tavorin").c_str());
+  RemoveDirectoryA((root + "\\PS Filters").c_str());
+  RemoveDirectoryA(root.c_str());
+}
+
+inline bool FileExists(const std::string &path) {
+  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+inline std::vector<uint8_t> ReadBytes(const std::string &path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in),
+                              std::istreambuf_iterator<char>());
+}
+
+inline void WriteBytes(const std::string &path,
+                       const std::vector<uint8_t> &bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char *>(bytes.data()),
+            std::streamsize(bytes.size()));
+}
+
+// A 32-bit value of a file image, big-endian.
+inline uint32_t BigEndianAt(const std::vector<uint8_t> &bytes, size_t offset) {
+  return uint32_t(bytes[offset]) << 24 | uint32_t(bytes[offset + 1]) << 16 |
+         uint32_t(bytes[offset + 2]) << 8 | uint32_t(bytes[offset + 3]);
+}

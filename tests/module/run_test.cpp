@@ -1,0 +1,282 @@
+// The filtering run through the host: whole images against the engine's
+// own result, the requests and progress a host sees, every way a run can
+// fail, and the repeat of the last filter with the block the host keeps.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "tests/module/run_support.h"
+
+namespace {
+
+bool SameRect(const Rect &a, const Rect &b) {
+  return a.top == b.top && a.left == b.left && a.bottom == b.bottom &&
+         a.right == b.right;
+}
+
+// The first three samples of every pixel. A fourth keeps what the host
+// put in the output buffer, and for a flat image the module asks the host
+// not to copy the source there first.
+std::vector<uint16_t> ColourSamples(const std::vector<uint16_t> &samples,
+                                    int32_t planes) {
+  std::vector<uint16_t> colour;
+  for (size_t i = 0; i < samples.size(); i += size_t(planes))
+    colour.insert(colour.end(), samples.begin() + i, samples.begin() + i + 3);
+  return colour;
+}
+
+const ReferenceSettings kDefaults;
+const ReferenceSettings kStrongest = {
+    1000, 100, 100, {100, -100, 50, -50, 25, -25}};
+const ReferenceSettings kNoRadius = {0, 80, 30, {0, 0, 0, 0, 0, 0}};
+const ReferenceSettings kOdd = {37, 77, 13, {17, -42, 99, -100, 63, -7}};
+
+// The large images only in the 64-bit run, unless TAVORIN_ALL_IMAGES is
+// set: the 32-bit run is emulated.
+bool RunsInThisBuild(bool large) {
+  return !large || sizeof(void *) == 8 || std::getenv("TAVORIN_ALL_IMAGES");
+}
+
+TEST(Run, WholeImagesMatchTheEngineBitForBit) {
+  struct Case {
+    const char *what;
+    int32_t width, height, planes, depth;
+    Rect area;  // empty: the whole image
+    const ReferenceSettings *settings;
+    int32_t margin;  // by hand from the radius: the blur's reach, rounded up
+    bool large;
+  } cases[] = {
+      {"600 x 300, cut at the right and the bottom",
+       600,
+       300,
+       3,
+       8,
+       {},
+       &kDefaults,
+       2,
+       false},
+      {"257 x 1 in 16 bits with a fourth plane, radius 100.0",
+       257,
+       1,
+       4,
+       16,
+       {},
+       &kStrongest,
+       101,
+       true},
+      {"1 x 1000 with a fourth plane, radius 0.0",
+       1,
+       1000,
+       4,
+       8,
+       {},
+       &kNoRadius,
+       1,
+       true},
+      {"a selection at 100, 100 in 16 bits",
+       420,
+       390,
+       3,
+       16,
+       {100, 100, 389, 419},
+       &kOdd,
+       4,
+       true},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    if (!RunsInThisBuild(c.large)) continue;
+    const HostImage image =
+        MakeTestPattern(c.width, c.height, c.planes, c.depth);
+    HostConfig config;
+    config.hasFilterRect = c.area.bottom != 0;
+    config.filterRect = c.area;
+    const Rect area = config.hasFilterRect ? c.area : WholeImage(image);
+    HostSession s;
+    ASSERT_TRUE(StartSession(&s, ProductModule(), config, image));
+    std::string error;
+    ASSERT_TRUE(LoadParameterBlock(&s, BlockBytes(*c.settings), &error));
+    ASSERT_EQ(RunInvocation(&s, InvocationKind::kRepeat), 0);
+    EXPECT_TRUE(ColourSamples(s.document.samples, c.planes) ==
+                ColourSamples(Reference(image, area, *c.settings), c.planes));
+
+    // Tiles of at most 256 by 256 from the area's corner, left to right
+    // in bands top to bottom, each input grown by the margin; progress
+    // after each, counting every plane.
+    const InvocationRecord &run = s.invocations.back();
+    ASSERT_EQ(run.progress.size(), s.tiles.log.size());
+    Rect expect{area.top, area.left, area.top, area.left};
+    int32_t done = 0;
+    for (size_t k = 0; k < s.tiles.log.size(); ++k) {
+      const AdvanceCall &a = s.tiles.log[k];
+      if (expect.right == area.right) {
+        expect.top = expect.bottom;
+        expect.left = area.left;
+      } else {
+        expect.left = expect.right;
+      }
+      expect.bottom = int16_t(std::min(expect.top + 256, int32_t(area.bottom)));
+      expect.right = int16_t(std::min(expect.left + 256, int32_t(area.right)));
+      const Rect in{
+          int16_t(expect.top - c.margin), int16_t(expect.left - c.margin),
+          int16_t(expect.bottom + c.margin), int16_t(expect.right + c.margin)};
+      EXPECT_TRUE(SameRect(a.outRect, expect))
+          << k << ": " << RectText(a.outRect);
+      EXPECT_TRUE(SameRect(a.inRect, in)) << k << ": " << RectText(a.inRect);
+      EXPECT_EQ(a.inHiPlane - a.inLoPlane + 1, c.planes);
+      EXPECT_EQ(a.outHiPlane - a.outLoPlane + 1, c.planes);
+      EXPECT_EQ(a.inputRate, 0x10000);
+      EXPECT_EQ(a.inputPadding, -1);
+      done += (expect.bottom - expect.top) * (expect.right - expect.left) *
+              c.planes;
+      EXPECT_EQ(run.progress[k].done, done);
+      EXPECT_EQ(run.progress[k].total,
+                (area.bottom - area.top) * (area.right - area.left) * c.planes);
+    }
+    EXPECT_EQ(expect.bottom, area.bottom);  // the last tile reached the end
+    EXPECT_EQ(expect.right, area.right);
+    EndSession(&s);
+    EXPECT_TRUE(SessionFailures(s).empty());
+  }
+}
+
+TEST(Run, AReplayedBlockIsClampedBeforeTheEngineSeesIt) {
+  // A host may replay a block it stored, which never passed the
+  // parameters selector: a radius beyond 100.0 would need a margin past
+  // the engine's buffers.
+  const ReferenceSettings stored = {5000, 300, -5, {-150, 0, 0, 0, 0, 999}};
+  const ReferenceSettings clamped = {1000, 100, 0, {-100, 0, 0, 0, 0, 100}};
+  const HostImage image = MakeTestPattern(50, 40, 3, 8);
+  HostSession s;
+  ASSERT_TRUE(StartSession(&s, ProductModule(), HostConfig(), image));
+  std::string error;
+  ASSERT_TRUE(LoadParameterBlock(&s, BlockBytes(stored), &error));
+  ASSERT_EQ(RunInvocation(&s, InvocationKind::kRepeat), 0);
+  EXPECT_TRUE(s.document.samples ==
+              Reference(image, WholeImage(image), clamped));
+  EndSession(&s);
+}
+
+TEST(Run, EveryFailureEndsTheRunCleanly) {
+  struct Case {
+    const char *what;
+    void (*configure)(HostConfig *);
+    const char *dialog;  // the answering module from the menu; else a repeat
+    enum { kNone, kOurs, kForeign } block;
+    int16_t result;
+    int32_t advanceCalls, progressCalls;
+    bool message;
+  } cases[] = {
+      {"abort answered after the second tile's pixels arrived",
+       [](HostConfig *c) { c->abortAt = 2; }, nullptr, Case::kOurs, 1, 2, 1,
+       false},
+      {"advanceState failing on the third tile",
+       [](HostConfig *c) {
+         c->advanceFailAt = 3;
+         c->advanceFailCode = -4242;
+       },
+       nullptr, Case::kOurs, -4242, 3, 2, false},
+      {"no advanceState", [](HostConfig *c) { c->noAdvanceState = true; },
+       nullptr, Case::kOurs, 0, 0, 0, true},
+      {"no parameters handle", [](HostConfig *c) { c->nullParameters = true; },
+       nullptr, Case::kNone, -109, 0, 0, false},
+      {"a block that cannot be locked",
+       [](HostConfig *c) { c->lockFailAt = 1; }, nullptr, Case::kOurs, -114, 0,
+       0, false},
+      {"a block of another plug-in", [](HostConfig *) {}, nullptr,
+       Case::kForeign, 2010, 0, 0, false},
+      {"no memory for the engine", [](HostConfig *c) { c->newFailAt = 1; },
+       nullptr, Case::kOurs, -108, 0, 0, false},
+      {"engine memory that cannot be locked",
+       [](HostConfig *c) { c->lockFailAt = 2; }, nullptr, Case::kOurs, -114, 0,
+       0, false},
+      {"the dialog cancelled", [](HostConfig *) {}, "cancel", Case::kOurs, 1, 0,
+       0, false},
+      {"the dialog failing", [](HostConfig *) {}, "fail 1200", Case::kOurs,
+       1200, 0, 0, false},
+  };
+  const HostImage image = MakeTestPattern(300, 260, 3, 8);  // four tiles
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
+    HostConfig config;
+    c.configure(&config);
+    HostSession s;
+    ASSERT_TRUE(StartSession(&s, c.dialog ? AnsweringModule() : ProductModule(),
+                             config, image));
+    std::vector<uint8_t> block = BlockBytes(kDefaults);
+    if (c.block == Case::kForeign) std::memcpy(block.data(), "XFIL", 4);
+    std::string error;
+    if (c.block != Case::kNone) {
+      ASSERT_TRUE(LoadParameterBlock(&s, block, &error));
+    }
+    const AnsweringDialog answer(c.dialog ? c.dialog : "");
+    ASSERT_TRUE(BeginDialogCapture(::DialogAnswer::kOk));
+    EXPECT_EQ(RunInvocation(&s, c.dialog ? InvocationKind::kFromMenu
+                                         : InvocationKind::kRepeat),
+              c.result);
+    EndDialogCapture();
+    const std::vector<CapturedDialog> boxes = TakeCapturedDialogs();
+    ASSERT_EQ(boxes.size(), c.message ? 1u : 0u);
+    if (c.message) {
+      EXPECT_EQ(boxes[0].caption, "Tavorin");
+      EXPECT_FALSE(boxes[0].text.empty());
+    }
+    const InvocationRecord &run = s.invocations.back();
+    EXPECT_EQ(run.advanceCalls, c.advanceCalls);
+    EXPECT_EQ(int32_t(run.progress.size()), c.progressCalls);
+    EXPECT_TRUE(RectEmpty(s.record->inRect) && RectEmpty(s.record->outRect));
+    EndSession(&s);
+    EXPECT_TRUE(SessionFailures(s).empty());
+  }
+}
+
+TEST(Run, RepeatRunsWithTheKeptBlockOnlyFor8BIM) {
+  const HostImage image = MakeTestPattern(70, 50, 3, 8);
+  const ReferenceSettings chosen = {25, 50, 50, {0, 0, 0, 0, 0, 0}};
+  for (OSType sig : {kHostSig8BIM, kHostSigMFI1}) {
+    SCOPED_TRACE(sig == kHostSig8BIM ? "8BIM" : "MFI1");
+    RemoveSettingsTree(SettingsFolder());  // a new block holds the defaults
+    HostConfig config;
+    config.hostSig = sig;
+    HostSession s;
+    ASSERT_TRUE(StartSession(&s, AnsweringModule(), config, image));
+    std::string error;
+    ASSERT_TRUE(LoadParameterBlock(&s, BlockBytes(kDefaults, 1), &error));
+    {
+      // Cancel keeps the block as it was, asking for the dialog.
+      const AnsweringDialog cancel("cancel");
+      EXPECT_EQ(RunInvocation(&s, InvocationKind::kFromMenu), 1);
+    }
+    if (sig == kHostSig8BIM) {
+      EXPECT_EQ(HeldBlock(&s).params.showDialog, 1);
+      EXPECT_EQ(HeldBlock(&s).params.radius, 10);
+      ASSERT_TRUE(LoadParameterBlock(&s, BlockBytes(kDefaults, 1), &error));
+    }
+    {
+      const AnsweringDialog ok("radius 25");
+      ASSERT_EQ(RunInvocation(&s, InvocationKind::kFromMenu), 0);
+    }
+    const std::vector<uint16_t> once =
+        Reference(image, WholeImage(image), chosen);
+    EXPECT_TRUE(s.document.samples == once);
+    if (sig == kHostSig8BIM) {
+      EXPECT_EQ(HeldBlock(&s).params.showDialog, 0);
+      EXPECT_EQ(HeldBlock(&s).params.radius, 25);
+      // The repeat finds showDialog 0: no dialog, the same settings.
+      const AnsweringDialog cancel("cancel");
+      ASSERT_EQ(RunInvocation(&s, InvocationKind::kRepeat), 0);
+      HostImage filtered = image;
+      filtered.samples = once;
+      EXPECT_TRUE(s.document.samples ==
+                  Reference(filtered, WholeImage(image), chosen));
+    } else {
+      // Other hosts are not known to keep the block: start disposed of it.
+      EXPECT_EQ(s.parameters, nullptr);
+      EXPECT_EQ(RunInvocation(&s, InvocationKind::kRepeat), -109);
+    }
+    EndSession(&s);
+    EXPECT_TRUE(SessionFailures(s).empty());
+  }
+}
+
+}  // namespace
