@@ -71,3 +71,6 @@ void FreeEngineMemory(FilterRecord *record);
 // The dialog phase of a run: 0 when the user confirmed the dialog, 1 when
 // the user cancelled it, or a failure code (dialog_phase.cpp).
 int32_t RunDialogPhase(FilterRecord *record);
+// The host's watch cursor suspended (1) or back (0), where the host has a
+// property suite.
+void SetWatchSuspension(FilterRecord *record, intptr_t level);

@@ -1,0 +1,63 @@
+// The strip under the colour sliders paints itself: a sunken frame round
+// a band of fully saturated hues, one solid column at a time.
+#include "dialog/dialog.h"
+#include "dialog/hue_band.h"
+
+namespace {
+
+const COLORREF kShadow = RGB(140, 140, 140);
+
+void FillSolid(HDC dc, const RECT &r, COLORREF colour) {
+  HBRUSH brush = CreateSolidBrush(colour);
+  FillRect(dc, &r, brush);
+  DeleteObject(brush);
+}
+
+void DrawSunkenFrame(HDC dc, const RECT &r) {
+  FillSolid(dc, RECT{r.left, r.top, r.right - 1, r.top + 1}, kShadow);
+  FillSolid(dc, RECT{r.left, r.top, r.left + 1, r.bottom - 1}, kShadow);
+  FillSolid(dc, RECT{r.left + 1, r.bottom - 1, r.right, r.bottom},
+            RGB(255, 255, 255));
+  FillSolid(dc, RECT{r.right - 1, r.top + 1, r.right, r.bottom},
+            RGB(255, 255, 255));
+}
+
+void PaintHueStrip(HWND window) {
+  if (!GetUpdateRect(window, nullptr, FALSE)) return;
+  PAINTSTRUCT paint;
+  HDC dc = BeginPaint(window, &paint);
+  if (dc) {
+    RECT r;
+    GetClientRect(window, &r);
+    DrawSunkenFrame(dc, r);
+    const int32_t width = r.right - r.left - 2;
+    for (int32_t i = 0; i < width; ++i) {
+      uint8_t rgb[3];
+      StripColour(i, width, rgb);
+      FillSolid(dc,
+                RECT{r.left + 1 + i, r.top + 1, r.left + 2 + i, r.bottom - 1},
+                RGB(rgb[0], rgb[1], rgb[2]));
+    }
+  }
+  EndPaint(window, &paint);
+}
+
+LRESULT CALLBACK HueStripProc(HWND window, UINT message, WPARAM wParam,
+                              LPARAM lParam) {
+  if (message == WM_PAINT) {
+    PaintHueStrip(window);
+    return 0;
+  }
+  const WNDPROC standard =
+      reinterpret_cast<WNDPROC>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  return CallWindowProcA(standard, window, message, wParam, lParam);
+}
+
+}  // namespace
+
+void SubclassHueStrip(HWND item) {
+  if (!item) return;
+  const LONG_PTR standard = SetWindowLongPtrA(
+      item, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(HueStripProc));
+  SetWindowLongPtrA(item, GWLP_USERDATA, standard);
+}
