@@ -1,5 +1,6 @@
 #include "host/report.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "host/text.h"
@@ -113,6 +114,16 @@ std::string DescribeInvocation(const HostSession &s, size_t index, bool timing,
   if (timing)
     out += " (" + Milliseconds(inv.advanceMicroseconds) + ")";
   out += "\n";
+  if (timing && !inv.tileNanosecondsPerPixel.empty()) {
+    std::vector<double> perPixel = inv.tileNanosecondsPerPixel;
+    std::nth_element(perPixel.begin(), perPixel.begin() + perPixel.size() / 2,
+                     perPixel.end());
+    char text[96];
+    std::snprintf(text, sizeof text,
+                  "module per tile: median %.3f ns per pixel (%zu tiles)\n",
+                  perPixel[perPixel.size() / 2], perPixel.size());
+    out += text;
+  }
   if (inv.continueCalls)
     out += "continue: " + std::to_string(inv.continueCalls) + " calls\n";
   out += "abortProc: " + std::to_string(inv.abortCalls) + " calls" +

@@ -53,12 +53,23 @@ OSErr AdvanceState() {
   InvocationRecord *inv = Current(s);
   ++inv->advanceCalls;
   auto start = std::chrono::steady_clock::now();
+  if (inv->tilePixels > 0 &&
+      inv->tileNanosecondsPerPixel.size() < kMaxCallLog) {
+    const std::chrono::duration<double, std::nano> spent =
+        start - inv->tileDelivered;
+    inv->tileNanosecondsPerPixel.push_back(spent.count() / inv->tilePixels);
+  }
   OSErr result = AdvanceTiles(&s->tiles, s->record, s->document,
                               &s->destination, SessionFilterRect(*s), true);
+  inv->tileDelivered = std::chrono::steady_clock::now();
   inv->advanceMicroseconds +=
       std::chrono::duration_cast<std::chrono::microseconds>(
-          std::chrono::steady_clock::now() - start)
+          inv->tileDelivered - start)
           .count();
+  const Rect &out = s->record->outRect;
+  inv->tilePixels = result == 0 ? int64_t(out.bottom - out.top) *
+                                      int64_t(out.right - out.left)
+                                : 0;
   return result;
 }
 

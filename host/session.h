@@ -12,6 +12,7 @@
 // module-wide pointer: one session at a time, on one thread, as in a host.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -115,6 +116,12 @@ struct InvocationRecord {
   std::vector<ProgressCall> progress;
   int32_t advanceCalls = 0; // by the module
   int64_t advanceMicroseconds = 0; // inside them: the host's own copying
+  // The module's time on each tile, from the advanceState that delivered
+  // it to the next call, per output pixel: a busy machine preempts only
+  // some tiles, so the median stays near the unhurried time.
+  std::vector<double> tileNanosecondsPerPixel;
+  std::chrono::steady_clock::time_point tileDelivered;
+  int64_t tilePixels = 0; // of the tile delivered last; 0 before the first
   int32_t continueCalls = 0;
   bool committed = false; // the document took the result
 };
