@@ -2,8 +2,6 @@
 // and the system, each with its message in a box captioned "Tavorin".
 #include <gtest/gtest.h>
 
-#include <cstdio>
-
 #include "tests/module/run_support.h"
 
 namespace {
