@@ -10,10 +10,12 @@
 //   processor has (simd 1).
 // - TileStages: the engine's time split by stage, in nanoseconds per
 //   output pixel: conversion in, row blur, column blur, sharpening step,
-//   conversion out.
+//   conversion out; with the default colour weights (0), and with some
+//   (weights 1), which the sharpening step must then look up per pixel.
 // - Reference: the straightforward engine the optimised one is held to.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <ctime>
 #include <map>
 
@@ -46,12 +48,18 @@ struct Seconds {
   double engine = 0;  // inside the tile processing
 };
 
-// Filters the picture of this depth at this radius (tenths of a pixel)
-// once per iteration, each run prepared by prepare.
+// Filters the picture of this depth at this radius (tenths of a pixel),
+// with the default colour weights (0) or some, once per iteration, each
+// run prepared by prepare.
 template <typename Prepare>
-Seconds FilterPicture(benchmark::State &state, Prepare prepare) {
+Seconds FilterPicture(benchmark::State &state, Prepare prepare,
+                      bool weighted = false) {
   EngineSettings settings;
   settings.radius = int32_t(state.range(1));
+  if (weighted) {
+    const int32_t someWeights[6] = {40, -20, 0, 30, -60, 10};
+    std::copy(someWeights, someWeights + 6, settings.weights);
+  }
   ApplyEngineSettings(settings);
   const HostImage &source = Picture(int32_t(state.range(0)));
   HostImage destination = source;
@@ -90,18 +98,22 @@ void BM_TileStages(benchmark::State &state) {
                                        "5 out ns/px"};
   double seconds[5] = {};
   state.SetLabel(Kernels().name);
-  FilterPicture(state, [&seconds](HostRun *run) {
-    run->processTile = [&seconds](const FilterRecord *record) {
-      if (!TileFitsWorkArea(record)) return 0;
-      for (int32_t i = 0; i < 5; ++i) {
-        const double start = ProcessorSeconds();
-        stages[i](record);
-        seconds[i] += ProcessorSeconds() - start;
-      }
-      const Rect &out = record->outRect;
-      return (out.bottom - out.top) * (out.right - out.left) * record->planes;
-    };
-  });
+  FilterPicture(
+      state,
+      [&seconds](HostRun *run) {
+        run->processTile = [&seconds](const FilterRecord *record) {
+          if (!TileFitsWorkArea(record)) return 0;
+          for (int32_t i = 0; i < 5; ++i) {
+            const double start = ProcessorSeconds();
+            stages[i](record);
+            seconds[i] += ProcessorSeconds() - start;
+          }
+          const Rect &out = record->outRect;
+          return (out.bottom - out.top) * (out.right - out.left) *
+                 record->planes;
+        };
+      },
+      state.range(2) == 1);
   const double pixels = kMegapixels * 1e6 * double(state.iterations());
   double total = 0;
   for (int32_t i = 0; i < 5; ++i) {
@@ -127,8 +139,10 @@ BENCHMARK(BM_TilePipeline)
     ->MinTime(2.0);
 
 BENCHMARK(BM_TileStages)
-    ->ArgNames({"depth", "radius"})
-    ->ArgsProduct({{8, 16}, {0, 10, 100, 1000}})
+    ->ArgNames({"depth", "radius", "weights"})
+    ->ArgsProduct({{8, 16}, {0, 10, 100, 1000}, {0}})
+    ->Args({8, 10, 1})
+    ->Args({16, 10, 1})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->MinTime(2.0);
