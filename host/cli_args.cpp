@@ -1,5 +1,6 @@
 #include "host/cli_args.h"
 
+#include "host/script_steps.h"
 #include "host/text.h"
 
 namespace {
@@ -90,6 +91,13 @@ bool ParseCommandLine(const std::vector<std::string> &args, CliOptions *options,
     } else if (arg == "--repeat") {
       o.repeat = true;
     } else if (arg == "--unattended") {
+      o.unattended = true;
+    } else if (arg == "--interactive") {
+      o.interactive = true;
+    } else if (arg == "--script") {
+      if (!value(&text))
+        return false;
+      o.scriptPath = MapUnixPath(text);
       o.unattended = true;
     } else if (arg == "--timing") {
       o.timing = true;
@@ -233,7 +241,8 @@ bool ParseCommandLine(const std::vector<std::string> &args, CliOptions *options,
 }
 
 const char *UsageText() {
-  return "usage: tavorin-host MODULE.8bf [options]\n"
+  static const std::string text =
+      std::string("usage: tavorin-host MODULE.8bf [options]\n"
          "  steps (none: --pipl)\n"
          "    --pipl               print the property list only\n"
          "    --about              call about\n"
@@ -265,6 +274,12 @@ const char *UsageText() {
          "dialogs\n"
          "    --dialog ok|cancel   answer to other dialogs when unattended "
          "(cancel)\n"
+         "    --interactive        a main window; a person works the dialogs\n"
+         "    --script FILE        a script works the dialogs, unattended; "
+         "its lines:\n") +
+      ScriptSyntax() +
+      std::string(
          "    --timing  --log-requests\n"
-         "Paths starting with / are taken as Z:\\...\n";
+         "Paths starting with / are taken as Z:\\...\n");
+  return text.c_str();
 }

@@ -20,6 +20,8 @@ struct CliOptions {
   bool unattended = false;
   bool timing = false;
   bool logRequests = false;
+  bool interactive = false;  // a person works the dialogs
+  std::string scriptPath;    // a script works them (unattended)
   DialogAnswer dialogAnswer = DialogAnswer::kCancel;
   std::string inPath, outPath, saveBlock, loadBlock;
   std::string comparePath; // the document before and after, side by side

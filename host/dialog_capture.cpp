@@ -11,6 +11,7 @@ struct CaptureState {
   HHOOK hook = nullptr;
   DialogAnswer answer = DialogAnswer::kCancel;
   std::vector<CapturedDialog> dialogs;
+  bool (*claim)(HWND) = nullptr;
 };
 CaptureState g_capture;
 
@@ -95,7 +96,8 @@ LRESULT CALLBACK AfterWindowProc(int code, WPARAM wParam, LPARAM lParam) {
   if (code == HC_ACTION) {
     const CWPRETSTRUCT *msg = reinterpret_cast<const CWPRETSTRUCT *>(lParam);
     // After WM_INITDIALOG the dialog holds its caption and text.
-    if (msg->message == WM_INITDIALOG && ClassOf(msg->hwnd) == "#32770") {
+    if (msg->message == WM_INITDIALOG && ClassOf(msg->hwnd) == "#32770" &&
+        !(g_capture.claim && g_capture.claim(msg->hwnd))) {
       CapturedDialog d;
       d.messageBox = IsMessageBox(msg->hwnd);
       d.caption = WindowText(msg->hwnd);
@@ -115,6 +117,10 @@ LRESULT CALLBACK AfterWindowProc(int code, WPARAM wParam, LPARAM lParam) {
 }
 
 } // namespace
+
+void SetDialogCaptureClaim(bool (*claim)(HWND dialog)) {
+  g_capture.claim = claim;
+}
 
 bool BeginDialogCapture(DialogAnswer answer) {
   EndDialogCapture();

@@ -20,6 +20,12 @@ struct CapturedDialog {
   intptr_t window = 0; // the dialog's window while it was open
 };
 
+struct HWND__;
+
+// A dialog for which claim answers true is left to whoever claimed it
+// (a dialog script); null: every dialog is answered.
+void SetDialogCaptureClaim(bool (*claim)(struct HWND__ *dialog));
+
 // Installs the hooks on the calling thread; false when the system refuses.
 bool BeginDialogCapture(DialogAnswer answer);
 void EndDialogCapture();

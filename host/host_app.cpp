@@ -7,6 +7,7 @@
 #include <iterator>
 
 #include "host/dialog_capture.h"
+#include "host/dialog_host.h"
 #include "host/global_book.h"
 #include "host/image_io.h"
 #include "host/module_file.h"
@@ -125,7 +126,9 @@ int RunHostCommand(const CliOptions &o, FILE *out) {
   int exitCode = kExitOk;
   {
     HostSession session;
-    InitSession(&session, o.config, module.entry, document);
+    HostConfig config = o.config;
+    SetUpDialogHost(o, &config);
+    InitSession(&session, config, module.entry, document);
     AttachGlobalBook(&session);
     SetSessionPipl(&session, module.pipls[size_t(module.chosen)].info);
     Print(out, std::string("host: ") + ArchName(HostArch()) + "\n");
@@ -146,6 +149,8 @@ int RunHostCommand(const CliOptions &o, FILE *out) {
     if (exitCode == kExitOk) {
       if (o.unattended && !BeginDialogCapture(o.dialogAnswer))
         Print(out, "note: cannot watch for dialogs\n");
+      if (!StartDialogScript(o, module.library, &error))
+        Print(out, "error: " + error + "\n");
       if (o.about) {
         RunAbout(&session);
         Print(out, DescribeInvocation(session, session.invocations.size() - 1,
@@ -164,6 +169,8 @@ int RunHostCommand(const CliOptions &o, FILE *out) {
                                       o.timing, o.logRequests));
         PrintDialogs(out);
       }
+      if (!o.scriptPath.empty())
+        FinishDialogScript(out);
       EndDialogCapture();
       if (!o.saveBlock.empty()) {
         std::vector<uint8_t> block;

@@ -1,0 +1,160 @@
+#include "host/script_steps.h"
+
+#include <sstream>
+
+#include "host/text.h"
+
+namespace {
+
+bool Number(const std::string &word, int32_t *out) {
+  long long v;
+  if (!ParseInt(word, -1000000, 1000000, &v)) return false;
+  *out = int32_t(v);
+  return true;
+}
+
+bool KeyWords(const std::vector<std::string> &words, size_t from,
+              ScriptStep *step) {
+  for (size_t i = from; i < words.size(); ++i) {
+    if (words[i] == "alt")
+      step->alt = true;
+    else if (words[i] == "shift")
+      step->shift = true;
+    else
+      return false;
+  }
+  return true;
+}
+
+// One line into a step; false when it does not parse.
+bool ParseLine(const std::string &line, ScriptStep *step) {
+  std::istringstream in(line);
+  std::vector<std::string> w;
+  for (std::string word; in >> word;) w.push_back(word);
+  const std::string &verb = w[0];
+  const size_t n = w.size();
+  if (verb == "ok" || verb == "cancel") {
+    step->kind = StepKind::kClick;
+    step->id = verb == "ok" ? 1 : 2;
+    return n == 1;
+  }
+  if (verb == "type") {
+    step->kind = StepKind::kType;
+    if (n < 2 || !Number(w[1], &step->id)) return false;
+    // The text is the rest of the line after the id, as written.
+    size_t at = line.find(w[1]) + w[1].size();
+    if (at < line.size() && line[at] == ' ') ++at;
+    step->text = at < line.size() ? line.substr(at) : "";
+    return true;
+  }
+  if (verb == "drag") {
+    step->kind = StepKind::kDrag;
+    return n == 3 && Number(w[1], &step->id) && Number(w[2], &step->value);
+  }
+  if (verb == "click") {
+    step->kind = StepKind::kClick;
+    return n >= 2 && Number(w[1], &step->id) && KeyWords(w, 2, step);
+  }
+  if (verb == "keys") {
+    step->kind = StepKind::kKeys;
+    return KeyWords(w, 1, step);
+  }
+  if (verb == "press") {
+    step->kind = StepKind::kPress;
+    if (n != 2) return false;
+    step->id = w[1] == "return" ? 13 : w[1] == "escape" ? 27 : 0;
+    return step->id != 0;
+  }
+  if (verb == "zoom") {
+    step->kind = StepKind::kZoom;
+    if (n != 2) return false;
+    if (w[1] == "in")
+      step->value = 1;
+    else if (w[1] == "out")
+      step->value = -1;
+    else if (w[1] == "label")
+      step->value = 0;
+    else
+      return false;
+    return true;
+  }
+  if (verb == "pan") {
+    step->kind = StepKind::kPan;
+    if (n != 3 && n != 5) return false;
+    step->at = n == 5;
+    return Number(w[1], &step->dx) && Number(w[2], &step->dy) &&
+           (n == 3 || (Number(w[3], &step->x) && Number(w[4], &step->y)));
+  }
+  if (verb == "hover" || verb == "release") {
+    step->kind = verb == "hover" ? StepKind::kHover : StepKind::kRelease;
+    return n == 3 && Number(w[1], &step->x) && Number(w[2], &step->y);
+  }
+  if (verb == "choose") {
+    step->kind = StepKind::kChoose;
+    if (n < 2) return false;
+    step->text = line.substr(line.find(w[1]));
+    while (!step->text.empty() && step->text.back() == ' ')
+      step->text.pop_back();
+    return true;
+  }
+  if (verb == "choose-cancel") {
+    step->kind = StepKind::kChooseCancel;
+    return n == 1;
+  }
+  if (verb == "show") {
+    step->kind = StepKind::kShow;
+    return n == 1;
+  }
+  if (verb == "shot") {
+    step->kind = StepKind::kShot;
+    if (n > 2) return false;
+    if (n == 2) step->text = w[1];
+    return true;
+  }
+  if (verb == "wait") {
+    step->kind = StepKind::kWait;
+    return n == 2 && Number(w[1], &step->value) && step->value >= 0;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool ParseScript(const std::string &text, std::vector<ScriptStep> *steps,
+                 std::string *error) {
+  std::istringstream in(text);
+  std::string line;
+  int32_t number = 0;
+  while (std::getline(in, line)) {
+    ++number;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const size_t first = line.find_first_not_of(" \t");
+    if (first == std::string::npos || line[first] == '#') continue;
+    ScriptStep step;
+    step.line = number;
+    if (!ParseLine(line.substr(first), &step)) {
+      *error = "script line " + std::to_string(number) + ": cannot read \"" +
+               line + "\"";
+      return false;
+    }
+    steps->push_back(step);
+  }
+  return true;
+}
+
+const char *ScriptSyntax() {
+  return "  type ID TEXT       select an edit box's text and type TEXT\n"
+         "  drag ID VALUE      drag a slider's thumb to VALUE\n"
+         "  click ID [alt] [shift]   click a control with the keys held\n"
+         "  ok | cancel        click 1 or 2\n"
+         "  keys [alt] [shift] hold the keys (none: release them)\n"
+         "  press return|escape\n"
+         "  zoom in|out|label\n"
+         "  pan DX DY [X Y]    drag the preview from X,Y (its centre)\n"
+         "  hover X Y          the pointer over the preview at X,Y\n"
+         "  release X Y        the left button comes up there\n"
+         "  choose PATH | choose-cancel   in the open or save dialog\n"
+         "  show               print what the dialog shows\n"
+         "  shot [PATH]        a PNG picture of the dialog\n"
+         "  wait MS\n";
+}
