@@ -45,9 +45,10 @@ inline Vec<O> ValueOfRgb(Vec<O> r, Vec<O> g, Vec<O> b) {
   return ValueOfLargest<O, kDeep>(O::Max16u(O::Max16u(r, g), b));
 }
 
-// floor(numerator / denominator) by one float division. Exact when both
-// are integers below 2^24 and the quotient lies nearer to the next
-// integer above than half a float step at its size; see ColourOfRgb.
+// floor(numerator / denominator) by one float division and truncation.
+// Exact when both are integers below 2^24 and every quotient that is not
+// an integer lies more than a float step below the next integer: then no
+// rounding reaches that integer. See ColourOfRgb.
 template <class O>
 inline void Divide(Vec<O> numeratorLo, Vec<O> numeratorHi, Vec<O> denominatorLo,
                    Vec<O> denominatorHi, Vec<O> &lo, Vec<O> &hi) {
@@ -112,7 +113,9 @@ inline void ColourOfRgb(Vec<O> r, Vec<O> g, Vec<O> b, Vec<O> &hue,
             divisorLo, divisorHi, ratioLo, ratioHi);
   const Vec<O> ratio = O::Narrow(ratioLo, ratioHi);
 
-  // Saturation (floor(max / 2) + 1024 d) / max.
+  // Saturation (floor(max / 2) + 1024 d) / max. From 8-bit samples the
+  // numerator is below 2^18 and a fraction at least 1 / 255, far more
+  // than a float step below 1025.
   const auto saturationNumerator = [](Vec<O> m, Vec<O> d) {
     return O::Add32(O::template Srli32<1>(m), O::template Slli32<10>(d));
   };
