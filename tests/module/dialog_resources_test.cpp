@@ -6,7 +6,6 @@
 #include <windows.h>
 // after windows.h
 #include <commctrl.h>
-
 #include <gtest/gtest.h>
 
 #include <string>
@@ -19,9 +18,9 @@ namespace {
 struct DataModule {
   HMODULE handle = nullptr;
   DataModule() {
-    handle = LoadLibraryExA(ProductModulePath().c_str(), nullptr,
-                            LOAD_LIBRARY_AS_DATAFILE |
-                                LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    handle = LoadLibraryExA(
+        ProductModulePath().c_str(), nullptr,
+        LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
   }
   ~DataModule() {
     if (handle) FreeLibrary(handle);
@@ -127,8 +126,8 @@ bool SameClass(const std::wstring &stored, const wchar_t *wanted) {
 TEST(DialogResources, ParameterDialogTemplate) {
   DataModule module;
   ASSERT_NE(module.handle, nullptr);
-  const std::vector<uint8_t> bytes = module.Resource(
-      MAKEINTRESOURCEA(5) /* RT_DIALOG */, "PARAM_DLG");
+  const std::vector<uint8_t> bytes =
+      module.Resource(MAKEINTRESOURCEA(5) /* RT_DIALOG */, "PARAM_DLG");
   ASSERT_FALSE(bytes.empty());
   const Template t = ReadTemplate(bytes);
   EXPECT_EQ(t.cx, 505);
@@ -231,9 +230,8 @@ TEST(DialogResources, AboutBoxTemplateAndPictures) {
     int id, width, height, bits;
   } bitmaps[] = {{16000, 425, 250, 8}, {16001, 20, 800, 4}};
   for (const auto &b : bitmaps) {
-    const std::vector<uint8_t> data =
-        module.Resource(MAKEINTRESOURCEA(2) /* RT_BITMAP */,
-                        MAKEINTRESOURCEA(b.id));
+    const std::vector<uint8_t> data = module.Resource(
+        MAKEINTRESOURCEA(2) /* RT_BITMAP */, MAKEINTRESOURCEA(b.id));
     ASSERT_GE(data.size(), sizeof(BITMAPINFOHEADER)) << b.id;
     const auto *h = reinterpret_cast<const BITMAPINFOHEADER *>(data.data());
     EXPECT_EQ(h->biWidth, b.width) << b.id;
@@ -268,7 +266,8 @@ std::vector<GroupEntry> Group(const DataModule &m, int type, int id) {
 TEST(DialogResources, LogoStripAndCursors) {
   DataModule module;
   ASSERT_NE(module.handle, nullptr);
-  const std::vector<GroupEntry> logo = Group(module, 14 /* RT_GROUP_ICON */, 16002);
+  const std::vector<GroupEntry> logo =
+      Group(module, 14 /* RT_GROUP_ICON */, 16002);
   ASSERT_EQ(logo.size(), 1u);
   EXPECT_EQ(logo[0].width, 132);
   EXPECT_EQ(logo[0].height, 16);
@@ -277,8 +276,8 @@ TEST(DialogResources, LogoStripAndCursors) {
   const struct {
     int group;
     std::vector<int> ids;
-    std::vector<int> sizes;   // width of each image
-    std::vector<int> colours; // 2 or 16
+    std::vector<int> sizes;    // width of each image
+    std::vector<int> colours;  // 2 or 16
     int hotX, hotY;
   } cursors[] = {{31, {1, 2, 3}, {32, 16, 16}, {2, 16, 2}, 8, 8},
                  {32, {4, 5}, {32, 16}, {2, 2}, 7, 7}};

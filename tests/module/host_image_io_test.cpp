@@ -37,4 +37,4 @@ TEST(HostImageIo, RoundTripsEveryLayout) {
   EXPECT_NE(error.find("use .png or .tif"), std::string::npos);
 }
 
-} // namespace
+}  // namespace

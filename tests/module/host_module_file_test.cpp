@@ -62,4 +62,4 @@ TEST(HostModuleFile, RefusesModulesItMustNotRun) {
   EXPECT_NE(error.find("cannot open"), std::string::npos) << error;
 }
 
-} // namespace
+}  // namespace

@@ -1,0 +1,44 @@
+// The about box over the host's window: where it lands, and its closing
+// by a click on the picture, by Enter and by Escape.
+#include <gtest/gtest.h>
+
+#include "tests/module/dialog_support.h"
+
+// The 64-bit program only: the emulated 32-bit one opens the dialog once
+// (dialog_locale_test.cpp), and a skipped test would end it there.
+#ifdef _WIN64
+
+namespace {
+
+TEST(AboutBox, LandsOverTheOwnerAndClosesByClickEnterAndEscape) {
+  ASSERT_NE(ProductModule().entry, nullptr);
+  TestOwnerWindow();  // the common controls, as for every dialog test
+  // An owner without a frame, so its client area starts where it does.
+  HWND owner = CreateHostWindow("about owner", 100, 120, 1027, 652, false);
+  ASSERT_NE(owner, nullptr);
+  HostConfig config;
+  config.hostWindow = reinterpret_cast<intptr_t>(owner);
+  DialogHost host(MakeTestPattern(8, 8, 3, 8), config);
+  const char *closers[] = {"click 101\n", "press return\n", "press escape\n"};
+  for (const char *closer : closers) {
+    SCOPED_TRACE(closer);
+    ScriptedRun run =
+        host.Run(InvocationKind::kAbout, std::string("show\n") + closer);
+    EXPECT_TRUE(run.failures.empty()) << run.failures[0];
+    EXPECT_EQ(run.result, 0);
+    ASSERT_EQ(run.script.views.size(), 1u);
+    const DialogView &v = run.script.views[0];
+    // (1027 - 427) / 2 and (652 - 252) / 3 from the owner's client origin.
+    EXPECT_EQ(v.left, 400);
+    EXPECT_EQ(v.top, 253);
+    EXPECT_EQ(v.width, 427);
+    EXPECT_EQ(v.height, 252);
+    ASSERT_NE(v.Find(101), nullptr);
+    EXPECT_EQ(v.Find(101)->width, 425);
+  }
+  DestroyWindow(owner);
+}
+
+}  // namespace
+
+#endif  // _WIN64
