@@ -4,15 +4,18 @@
 // engine takes as given: an output tile of 1 to 256 pixels a side, the
 // margin its reach needs (up to 101), 3 to 8 planes of 8 or 16 bits
 // (16-bit samples anywhere in 0..65535, past the host's white), row
-// padding, the sampling rate and any parameter values, clamped as every
-// path into the engine clamps them. The host's buffers end at their last
-// sample, and samples the engine must not write are checked untouched.
+// padding, the sampling rate, any parameter values, clamped as every
+// path into the engine clamps them, and the host's float mode. The host's
+// buffers end at their last sample, and samples the engine must not write are
+// checked untouched.
 #include <fuzzer/FuzzedDataProvider.h>
+#include <xmmintrin.h>
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <vector>
 
 #include "engine/dispatch.h"
@@ -64,6 +67,35 @@ size_t BufferBytes(int32_t rows, int32_t rowBytes, int32_t pixelBytes) {
   return size_t(rows - 1) * size_t(rowBytes) + size_t(pixelBytes);
 }
 
+// Runs work with the float mode's control bits set, then checks that it
+// left them so and gives the fuzzer its own mode back.
+template <typename Work>
+void InFloatMode(uint32_t mode, Work work) {
+  const uint32_t saved = _mm_getcsr();
+  _mm_setcsr(mode);
+  work();
+  const uint32_t after = _mm_getcsr();
+  _mm_setcsr(saved);
+  FUZZ_CHECK((after & 0xFFC0u) == mode);
+}
+
+struct Tables {
+  double reach;
+  std::vector<int32_t> response, hue, saturation;
+};
+
+Tables CurrentTables() {
+  return {BlurReach,
+          {std::begin(ResponseTable), std::end(ResponseTable)},
+          {std::begin(HueWeightTable), std::end(HueWeightTable)},
+          {std::begin(SaturationWeightTable), std::end(SaturationWeightTable)}};
+}
+
+bool SameTables(const Tables &a, const Tables &b) {
+  return a.reach == b.reach && a.response == b.response && a.hue == b.hue &&
+         a.saturation == b.saturation;
+}
+
 template <typename Run>
 std::vector<uint8_t> RunEngine(FilterRecord *record,
                                const std::vector<uint8_t> &outBefore, Run run) {
@@ -101,8 +133,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   // What the work areas hold before the tile: different for the two
   // engines, so that reading a value neither wrote shows as a difference.
   const uint8_t staleOptimised = in.ConsumeIntegral<uint8_t>();
-  const uint8_t staleReference =
-      getenv("SAME") ? staleOptimised : uint8_t(~staleOptimised);
+  const uint8_t staleReference = uint8_t(~staleOptimised);
+  // The float mode the host calls with: any rounding, flushing to zero,
+  // exceptions unmasked (the control bits; the flags start clear).
+  const uint32_t hostFloatMode = in.ConsumeIntegral<uint16_t>() & 0xFFC0u;
   const std::vector<uint8_t> pattern = in.ConsumeRemainingBytes<uint8_t>();
 
   FilterRecord record;
@@ -113,11 +147,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   record.inHiPlane = record.outHiPlane = int16_t(planes - 1);
   record.inputRate = rate;
   record.outRect = {top, left, int16_t(top + rows), int16_t(left + columns)};
-  // The saturation weights come with the optimised engine's work area;
-  // the reference engine, run first, needs them too.
+  // The tables and the input rectangle as the host's calls make them, in
+  // its float mode, must be those of the float mode they are defined in.
+  // (The saturation weights come with the optimised engine's work area;
+  // the reference engine, run first, needs them too.)
   BuildSaturationWeights();
   PrepareEngineTables(&record);
-  SetInputRectFromOutput(&record);
+  const Tables tables = CurrentTables();
+  InFloatMode(hostFloatMode, [&] {
+    BuildSaturationWeights();
+    PrepareEngineTables(&record);
+    SetInputRectFromOutput(&record);
+  });
+  FUZZ_CHECK(SameTables(tables, CurrentTables()));
   const int32_t margin = InputMargin(BlurReach);
   FUZZ_CHECK(margin >= 0 && margin <= kMaxMargin);
 
@@ -164,7 +206,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (!UseSimdPath(path)) continue;
     AttachEngineMemory(&record, workOptimised.data());
     const std::vector<uint8_t> output =
-        RunEngine(&record, outBefore, ProcessTile);
+        RunEngine(&record, outBefore, [&](const FilterRecord *r) {
+          InFloatMode(hostFloatMode, [r] { ProcessTile(r); });
+        });
     DetachEngineMemory(&record);
     if (output != expected) {
       size_t at = 0;
