@@ -179,7 +179,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
 
   static std::vector<uint8_t> workOptimised(kEngineMemoryBytes);
   static std::vector<uint8_t> workReference(kEngineMemoryBytes);
-  std::memset(workOptimised.data(), staleOptimised, workOptimised.size());
   std::memset(workReference.data(), staleReference, workReference.size());
   reference::AttachEngineMemory(&record, workReference.data());
   const std::vector<uint8_t> expected =
@@ -204,6 +203,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   const SimdPath chosen = CurrentSimdPath();
   for (SimdPath path : {SimdPath::kSse2, SimdPath::kAvx2}) {
     if (!UseSimdPath(path)) continue;
+    std::memset(workOptimised.data(), staleOptimised, workOptimised.size());
     AttachEngineMemory(&record, workOptimised.data());
     const std::vector<uint8_t> output =
         RunEngine(&record, outBefore, [&](const FilterRecord *r) {
