@@ -110,6 +110,9 @@ void ConvertTileOutOf(const FilterRecord *record) {
 
 template <typename Sample>
 void ProcessTileOf(const FilterRecord *record) {
+  // Every stage works out the box radii from the reach in double: in our
+  // float mode, not the host's (whose exceptions may be unmasked).
+  const FloatModeGuard floatMode;
   if (!TileFitsWorkArea(record)) return;
   ConvertTileInOf<Sample>(record);
   BlurRows(record);
@@ -148,6 +151,7 @@ void DetachEngineMemory(const FilterRecord *) {
 }
 
 void SetInputRectFromOutput(FilterRecord *record) {
+  const FloatModeGuard floatMode;
   const int32_t margin = InputMargin(BlurReach);
   const Rect &out = record->outRect;
   record->inRect.top = int16_t(out.top - margin);

@@ -5,6 +5,7 @@
 // correctly rounded, so that every build makes the same tables.
 #include "engine/tables.h"
 
+#include "engine/dispatch.h"
 #include "engine/table_math.h"
 #include "params/params.h"
 
@@ -33,6 +34,9 @@ void BuildResponseTable() {
 }  // namespace
 
 int32_t PrepareEngineTables(const FilterRecord *record) {
+  // In our float mode, not the one the host left: its rounding would
+  // change entries, its unmasked exceptions would trap.
+  const FloatModeGuard floatMode;
   const int32_t rate = record->inputRate;
   // The numerator is an integer sum: half the rate rounds the reach.
   const int32_t numerator = rate / 2 + 65536 * GetRadius();
@@ -43,6 +47,7 @@ int32_t PrepareEngineTables(const FilterRecord *record) {
 }
 
 void BuildSaturationWeights() {
+  const FloatModeGuard floatMode;
   // The exponent is 0.333, not a third.
   for (int32_t s = 0; s <= 1024; ++s) {
     SaturationWeightTable[s] =

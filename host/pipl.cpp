@@ -44,9 +44,12 @@ bool DecodePString(const PiplProperty &p, std::string *out,
 // A terminated name: the terminator must lie inside the data, since a
 // host passes the name to the loader as a C string.
 bool DecodeEntry(const PiplProperty &p, std::string *out, std::string *error) {
-  const uint8_t *end = static_cast<const uint8_t *>(
-      std::memchr(p.data.data(), 0, p.data.size()));
-  if (p.data.empty() || end == nullptr)
+  // Empty data may have no buffer at all: not even memchr may see it.
+  const uint8_t *end = p.data.empty()
+                           ? nullptr
+                           : static_cast<const uint8_t *>(
+                                 std::memchr(p.data.data(), 0, p.data.size()));
+  if (end == nullptr)
     return Fail(error,
                 "code descriptor " + KeyText(p) + " has no terminated name");
   if (end == p.data.data())
@@ -105,7 +108,8 @@ bool DecodeProperty(const PiplProperty &p, PiplInfo *info, std::string *error) {
     info->modes = uint16_t((p.data[0] << 8) | p.data[1]);
     return true;
   case FourCC('e', 'n', 'b', 'l'): {
-    const void *nul = std::memchr(p.data.data(), 0, p.data.size());
+    const void *nul =
+        p.data.empty() ? nullptr : std::memchr(p.data.data(), 0, p.data.size());
     size_t length =
         nul ? size_t(static_cast<const uint8_t *>(nul) - p.data.data())
             : p.data.size();

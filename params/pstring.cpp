@@ -1,5 +1,6 @@
 #include "params/pstring.h"
 
+#include <cfloat>
 #include <cstring>
 
 void PStringCopy(const unsigned char *source, unsigned char *destination) {
@@ -118,8 +119,15 @@ float PStringToFloat(const unsigned char *string) {
       if (divisor != 0.0) divisor *= 10.0;
     }
   }
-  float result = float(negative ? -number : number);
-  if (divisor != 0.0) result = result / float(divisor);
+  const double signedNumber = negative ? -number : number;
+  float result = float(signedNumber);
+  if (divisor > double(FLT_MAX)) {
+    // More fraction digits than single precision's range: the divisor as
+    // a float would be infinite, and over an infinite number not a number.
+    result = float(signedNumber / divisor);
+  } else if (divisor != 0.0) {
+    result = result / float(divisor);
+  }
   return result;
 }
 

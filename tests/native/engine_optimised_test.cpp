@@ -350,4 +350,69 @@ TEST(OptimisedColourSpace, KeepsTheHostsFloatMode) {
   });
 }
 
+// Hosts built with some compilers call with every float exception
+// unmasked. The engine's entries (tables, input rectangle, tile) must
+// neither trap nor let the host's rounding change a table or a pixel,
+// and give the host's mode back.
+TEST(OptimisedTiles, WorkInTheirOwnFloatMode) {
+  const unsigned int saved = _mm_getcsr();
+  // Round up, flush to zero, every exception unmasked, no flags.
+  const unsigned int hostMode = 0x4000u | 0x8000u;
+  EngineSettings settings;
+  settings.radius = 13;
+  settings.response = 70;
+  settings.spread = 35;
+  settings.weights[1] = -40;
+  settings.weights[4] = 75;
+  const HostImage picture = MakeTestPicture(70, 50, 4, 16, 9);
+  const Rect area = {0, 0, 50, 70};
+  HostImage expected = picture;
+  ApplyEngineSettings(settings);
+  FilterHostImage(picture, area, &expected);
+  const std::vector<int32_t> response(std::begin(ResponseTable),
+                                      std::end(ResponseTable));
+  const std::vector<int32_t> hue(std::begin(HueWeightTable),
+                                 std::end(HueWeightTable));
+  const std::vector<int32_t> saturation(std::begin(SaturationWeightTable),
+                                        std::end(SaturationWeightTable));
+  const double reach = BlurReach;
+
+  FilterRecord record;
+  std::memset(&record, 0, sizeof record);
+  record.inputRate = 0x10000;
+  record.outRect = {0, 0, 10, 10};
+  _mm_setcsr(hostMode);
+  BuildSaturationWeights();
+  PrepareEngineTables(&record);
+  SetInputRectFromOutput(&record);
+  const unsigned int afterTables = _mm_getcsr();
+  _mm_setcsr(saved);
+  EXPECT_EQ(afterTables & ~0x3Fu, hostMode);
+  EXPECT_EQ(response, std::vector<int32_t>(std::begin(ResponseTable),
+                                           std::end(ResponseTable)));
+  EXPECT_EQ(hue, std::vector<int32_t>(std::begin(HueWeightTable),
+                                      std::end(HueWeightTable)));
+  EXPECT_EQ(saturation, std::vector<int32_t>(std::begin(SaturationWeightTable),
+                                             std::end(SaturationWeightTable)));
+  EXPECT_EQ(BlurReach, reach);
+  EXPECT_EQ(record.inRect.top, -2);  // 1.3 pixels reach 2 pixels out
+  EXPECT_EQ(record.inRect.right, 12);
+
+  OnEveryPath([&] {
+    HostImage result = picture;
+    HostRun run;
+    unsigned int afterTile = hostMode;
+    run.processTile = [&](const FilterRecord *r) {
+      _mm_setcsr(hostMode);
+      const int32_t count = ProcessTileCounted(r);
+      afterTile = _mm_getcsr();
+      _mm_setcsr(saved);
+      return count;
+    };
+    FilterHostImage(picture, area, &result, &run);
+    EXPECT_EQ(afterTile & ~0x3Fu, hostMode);
+    EXPECT_EQ(result.bytes, expected.bytes);
+  });
+}
+
 }  // namespace

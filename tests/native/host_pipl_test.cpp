@@ -155,6 +155,16 @@ TEST(HostPipl, AcceptsALastPropertyWithoutItsPadding) {
   EXPECT_EQ(info.name, "Ab");
 }
 
+// Properties of no data have no buffer behind them: nothing may be
+// searched in it.
+TEST(HostPipl, ReadsAnEmptyEnableExpression) {
+  PiplInfo info;
+  std::string error;
+  ASSERT_TRUE(Parse(Build({{"enbl", {}}}), &info, &error)) << error;
+  EXPECT_TRUE(info.hasEnable);
+  EXPECT_EQ(info.enable, "");
+}
+
 TEST(HostPipl, RefusesMalformedListsWithAReason) {
   struct Case {
     const char *fault;
@@ -183,6 +193,7 @@ TEST(HostPipl, RefusesMalformedListsWithAReason) {
        "has no terminated name"},
       {"entry without a name", Build({{"wx86", {0, 0, 0, 0}}}),
        "names no entry"},
+      {"entry of no bytes", Build({{"wx86", {}}}), "has no terminated name"},
       {"kind too short", Build({{"kind", {'M', 'F'}}}), "needs 4"},
       {"mode too short", Build({{"mode", {0x10}}}), "fewer than 2 bytes"},
       {"fici of partial records", Build({{"fici", std::vector<uint8_t>(27)}}),

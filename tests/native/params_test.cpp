@@ -110,6 +110,10 @@ TEST(NumberText, ParsesWhatUsersType) {
   PString s;
   SetText(s, std::string(255, '9'));
   EXPECT_GT(PStringToFloat(s), 1e30f);
+  // Digits beyond single precision's range on both sides of the division
+  // still make the number they stand for, not infinity over infinity.
+  SetText(s, std::string(20, '1') + "." + std::string(45, '2'));
+  EXPECT_FLOAT_EQ(PStringToFloat(s), 1.1111111e19f);
 }
 
 TEST(NumberText, SwapBytesCopiesAndWorksInPlace) {
