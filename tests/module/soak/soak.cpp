@@ -665,6 +665,9 @@ int main(int argc, char **argv) {
 
   Random rng{seed};
   Tally tally;
+  for (const char *kind : {"result", "dialogs", "host", "requests", "tiles",
+                           "pixels", "partial run", "document", "memory"})
+    tally.failures[kind] = 0;
   int64_t session = 0;
   while (tally.invocations < count) {
     Plan plan = MakePlan(&rng);
