@@ -16,7 +16,6 @@ if(TAVORIN_WIN64_DIR)
   set_tests_properties(module64 PROPERTIES
     FIXTURES_REQUIRED wine
     ENVIRONMENT "TAVORIN_MODULE=${TAVORIN_WIN64_DIR}/Tavorin64.8bf;TAVORIN_MODULE32=${TAVORIN_WIN32_DIR}/Tavorin.8bf;TAVORIN_MODULE64=${TAVORIN_WIN64_DIR}/Tavorin64.8bf")
-endif()
 
   # A short soak: twenty random invocations, checked like the long one
   # (scripts/soak).
