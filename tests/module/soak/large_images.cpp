@@ -168,6 +168,7 @@ int main(int argc, char **argv) {
       {"30000x30000", 30000, 30000, 8, {50, 60, 40, {20, 0, -30, 0, 10, 0}}},
       {"12500x8000", 12500, 8000, 16, {1000, 100, 100, {0, 0, 0, 0, 0, 0}}},
   };
+  InstallCrashReport(stdout);
   std::string error;
   if (!ProductModule(&error).entry) {
     std::fprintf(stderr, "large: product module: %s\n", error.c_str());

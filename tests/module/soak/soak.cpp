@@ -603,6 +603,18 @@ void ReleaseEmulatedBlock(HostSession *s) {
   s->parameters = nullptr;
 }
 
+// A module that crashes ends the run at once, saying in which session,
+// instead of waiting on the system's crash dialog.
+const std::string *g_running = nullptr;
+LPTOP_LEVEL_EXCEPTION_FILTER g_hostCrashReport = nullptr;
+
+LONG WINAPI ReportCrashedSession(EXCEPTION_POINTERS *info) {
+  if (g_running) std::printf("crash in %s\n", g_running->c_str());
+  std::fflush(stdout);
+  return g_hostCrashReport ? g_hostCrashReport(info)
+                           : EXCEPTION_EXECUTE_HANDLER;
+}
+
 int Usage() {
   std::fprintf(stderr,
                "usage: tavorin-soak [count] [seed] [--memory-bound MiB] "
@@ -644,6 +656,8 @@ int main(int argc, char **argv) {
     std::fprintf(stderr, "soak: answering module: %s\n", error.c_str());
     return 2;
   }
+  InstallCrashReport(stdout);
+  g_hostCrashReport = SetUnhandledExceptionFilter(ReportCrashedSession);
   // Reproducible from the seed: no settings file left by an earlier run.
   RemoveSettingsTree(SettingsFolder());
   if (!BeginDialogCapture(::DialogAnswer::kOk)) {
@@ -692,8 +706,10 @@ int main(int argc, char **argv) {
       const std::string label =
           "session " + std::to_string(session) + " [" + plan.text + "]";
       if (verbose) std::printf("%s\n", label.c_str());
+      g_running = &label;
       for (const Step &step : plan.steps)
         RunChecked(s.get(), plan, step, &tally, label);
+      g_running = nullptr;
       ReleaseEmulatedBlock(s.get());
       EndSession(s.get());
       if (LiveHandleCount(s->handles) != 0)
