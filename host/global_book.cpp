@@ -47,6 +47,9 @@ HGLOBAL WINAPI BookGlobalAlloc(UINT flags, SIZE_T bytes) {
     block.serial = g_book.counts.allocs;
     block.size = bytes;
     g_book.blocks[h] = block; // a freed block's handle may come back
+    g_book.liveBytes += bytes;
+    if (g_book.liveBytes > g_book.peakLiveBytes)
+      g_book.peakLiveBytes = g_book.liveBytes;
   }
   return h;
 }
@@ -59,6 +62,7 @@ HGLOBAL WINAPI BookGlobalFree(HGLOBAL h) {
                                 " still locked " +
                                 std::to_string(b->lockCount) + " time(s)");
     b->live = false;
+    g_book.liveBytes -= b->size;
     return GlobalFree(h);
   }
   return h; // as the system answers a failed free

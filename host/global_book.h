@@ -30,6 +30,8 @@ struct GlobalBook {
   std::map<void *, GlobalBlock> blocks; // by the handle GlobalAlloc gave
   GlobalBookCounts counts;
   int32_t allocFailAt = 0; // 0 never, N the N-th GlobalAlloc, kAlways
+  size_t liveBytes = 0;     // in blocks not yet freed
+  size_t peakLiveBytes = 0;
   std::vector<std::string> failures;
 };
 

@@ -10,6 +10,12 @@ std::string Describe(const HandleEntry &e) {
          " bytes)";
 }
 
+void AddLiveBytes(HandleBook *book, int64_t bytes) {
+  book->liveBytes += bytes;
+  if (book->liveBytes > book->peakLiveBytes)
+    book->peakLiveBytes = book->liveBytes;
+}
+
 bool FailsNow(int32_t failAt, int32_t callNumber) {
   return failAt == kAlways || (failAt > 0 && failAt == callNumber);
 }
@@ -63,6 +69,7 @@ Handle BookNewHandle(HandleBook *book, int32_t size, bool counted) {
   entry.master = std::make_unique<char *>(data);
   Handle h = entry.master.get();
   book->entries.emplace(h, std::move(entry));
+  AddLiveBytes(book, size);
   return h;
 }
 
@@ -80,6 +87,7 @@ void BookDisposeHandle(HandleBook *book, Handle h, bool counted) {
                              std::to_string(e->lockCount) + " time(s)");
   std::free(*e->master);
   *e->master = nullptr;
+  AddLiveBytes(book, -int64_t(e->size));
   e->live = false;
   e->lockCount = 0;
 }
@@ -109,6 +117,7 @@ OSErr BookSetSize(HandleBook *book, Handle h, int32_t size) {
     std::free(*e->master);
     *e->master = data;
   }
+  AddLiveBytes(book, int64_t(size) - e->size);
   e->size = size;
   return 0;
 }

@@ -42,6 +42,10 @@ struct HandleBook {
   int32_t newFailAt = 0;
   int32_t lockFailAt = 0;
   int newFill = 0xA5; // new memory is not zeroed, as in real hosts
+  // Bytes in live handles now, and the most at any time: what a module
+  // asks of the host's memory.
+  int64_t liveBytes = 0;
+  int64_t peakLiveBytes = 0;
   std::vector<std::string> failures;
   HandleBook() = default;
   HandleBook(const HandleBook &) = delete;

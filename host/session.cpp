@@ -470,6 +470,12 @@ void EndInvocation(HostSession *s, bool commit) {
 
 int16_t RunInvocation(HostSession *s, InvocationKind kind) {
   BeginInvocation(s, kind);
+  int16_t result = DriveSelectors(s, kind);
+  EndInvocation(s, result == 0);
+  return result;
+}
+
+int16_t DriveSelectors(HostSession *s, InvocationKind kind) {
   int16_t result = 0;
   if (kind == InvocationKind::kFromMenu)
     result = CallSelector(s, kSelectorParameters);
@@ -506,7 +512,6 @@ int16_t RunInvocation(HostSession *s, InvocationKind kind) {
       result = continueResult != 0 ? continueResult : finishResult;
     }
   }
-  EndInvocation(s, result == 0);
   return result;
 }
 

@@ -190,6 +190,9 @@ void EndInvocation(HostSession *session, bool commit);
 // successful start even when continue fails). Returns the first non-zero
 // result, or 0.
 int16_t RunInvocation(HostSession *session, InvocationKind kind);
+// The selectors of RunInvocation alone, between BeginInvocation and
+// EndInvocation, for callers that look at the destination in between.
+int16_t DriveSelectors(HostSession *session, InvocationKind kind);
 
 int16_t RunAbout(HostSession *session);
 

@@ -16,6 +16,16 @@ if(TAVORIN_WIN64_DIR)
   set_tests_properties(module64 PROPERTIES
     FIXTURES_REQUIRED wine
     ENVIRONMENT "TAVORIN_MODULE=${TAVORIN_WIN64_DIR}/Tavorin64.8bf;TAVORIN_MODULE32=${TAVORIN_WIN32_DIR}/Tavorin.8bf;TAVORIN_MODULE64=${TAVORIN_WIN64_DIR}/Tavorin64.8bf")
+
+  # A short soak: twenty random invocations, checked like the long one
+  # (scripts/soak).
+  add_test(NAME soak64
+           COMMAND ${tavorin_scripts}/wine-run 64
+                   ${TAVORIN_WIN64_DIR}/tests/module/tavorin-soak.exe 20 1)
+  set_tests_properties(soak64 PROPERTIES
+    FIXTURES_REQUIRED wine
+    TIMEOUT 120
+    ENVIRONMENT "TAVORIN_MODULE=${TAVORIN_WIN64_DIR}/Tavorin64.8bf")
 endif()
 
 if(TAVORIN_WIN32_DIR)
@@ -37,7 +47,7 @@ endif()
 # Both test programs read and write the user's last-used settings file in
 # the one prefix (and the 64-bit one briefly moves the user's
 # application-data folder): never at the same time.
-foreach(test module64 module32)
+foreach(test module64 module32 soak64)
   if(TEST ${test})
     set_property(TEST ${test} APPEND PROPERTY RESOURCE_LOCK settings-file)
   endif()

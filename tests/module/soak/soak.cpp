@@ -1,0 +1,780 @@
+// A soak of the modules in our host, in one process that keeps them
+// loaded as an editor does: many invocations on random documents,
+// settings and host behaviours, each checked as it ends: the host's
+// handle and global memory accounts, the result code, the pixels against
+// the engine's own result, what a failed or aborted run left, and, over
+// the whole run, that the process does not grow.
+//
+//   tavorin-soak.exe [count] [seed] [--memory-bound MiB] [--verbose]
+//
+// The product module comes from TAVORIN_MODULE; the module with the
+// answering dialog phase lies next to this program. Each session is one
+// document and one module with one to three invocations: from the menu
+// (the answering module, whose dialog answers without a person) and
+// repeats with the block the host kept, or repeats of a block the host
+// replays (the product module; small documents may open its real dialog,
+// which the host's capture confirms).
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "params/block_file.h"
+#include "tests/module/run_support.h"
+#include "tests/module/soak/process_memory.h"
+
+namespace {
+
+// splitmix64: the same sequence from a seed in every build.
+struct Random {
+  uint64_t state;
+  uint64_t Next() {
+    uint64_t z = (state += 0x9E3779B97F4A7C15ull);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+  }
+  int32_t Range(int32_t lo, int32_t hi) {
+    return int32_t(int64_t(lo) +
+                   int64_t(Next() % uint64_t(int64_t(hi) - lo + 1)));
+  }
+  bool Percent(int32_t p) { return Range(0, 99) < p; }
+};
+
+// Sizes lean small so that a thousand invocations take minutes, yet
+// every run reaches both ends: 1 x 1 and 3000 x 2000.
+void PickSize(Random *rng, int32_t *width, int32_t *height) {
+  const int32_t bucket = rng->Range(0, 99);
+  if (bucket < 25) {  // within one tile
+    *width = rng->Range(1, 32);
+    *height = rng->Range(1, 32);
+  } else if (bucket < 55) {  // a few tiles, edges cut anywhere
+    *width = rng->Range(1, 400);
+    *height = rng->Range(1, 300);
+  } else if (bucket < 80) {
+    *width = rng->Range(1, 1200);
+    *height = rng->Range(1, 800);
+  } else if (bucket < 97) {
+    *width = rng->Range(1, 3000);
+    *height = rng->Range(1, 2000);
+  } else {
+    const int32_t ends[4][2] = {{3000, 2000}, {1, 1}, {3000, 1}, {1, 2000}};
+    const int32_t *e = ends[rng->Range(0, 3)];
+    *width = e[0];
+    *height = e[1];
+  }
+}
+
+HostImage RandomImage(Random *rng, int32_t width, int32_t height,
+                      int32_t planes, int32_t depth) {
+  HostImage image = MakeTestPattern(width, height, planes, depth);
+  const uint32_t top = MaxSample(depth);
+  switch (rng->Range(0, 3)) {
+    case 0:  // the pattern: edges, ramps, distinct channels
+      break;
+    case 1:  // noise, every value of the range
+      for (uint16_t &s : image.samples) s = uint16_t(rng->Next() % (top + 1));
+      break;
+    case 2: {  // flat, with the extremes scattered
+      const uint16_t flat = uint16_t(rng->Next() % (top + 1));
+      for (uint16_t &s : image.samples) {
+        const uint64_t r = rng->Next() % 64;
+        s = r == 0 ? 0 : r == 1 ? uint16_t(top) : flat;
+      }
+      break;
+    }
+    default:  // the pattern with sparse noise
+      for (uint16_t &s : image.samples)
+        if (rng->Next() % 16 == 0) s = uint16_t(rng->Next() % (top + 1));
+      break;
+  }
+  return image;
+}
+
+// Stored settings; a third of them outside the controls' ranges, as a
+// host may replay a block that never passed the parameters selector.
+ReferenceSettings RandomSettings(Random *rng) {
+  ReferenceSettings s;
+  if (rng->Percent(67)) {
+    s.radius = rng->Percent(10) ? rng->Range(0, 1) * 1000 : rng->Range(0, 1000);
+    s.response = rng->Range(0, 100);
+    s.spread = rng->Range(0, 100);
+    for (int32_t &w : s.weights) w = rng->Range(-100, 100);
+  } else {
+    const int32_t wild[] = {INT32_MIN, -100000, -1, 1001, 5000, INT32_MAX};
+    auto any = [&](int32_t lo, int32_t hi) {
+      return rng->Percent(30) ? wild[rng->Range(0, 5)] : rng->Range(lo, hi);
+    };
+    s.radius = any(-2000, 6000);
+    s.response = any(-200, 400);
+    s.spread = any(-200, 400);
+    for (int32_t &w : s.weights) w = any(-1000, 1000);
+  }
+  return s;
+}
+
+ReferenceSettings Clamped(const ReferenceSettings &s) {
+  ReferenceSettings c = s;
+  c.radius = std::clamp(s.radius, 0, 1000);
+  c.response = std::clamp(s.response, 0, 100);
+  c.spread = std::clamp(s.spread, 0, 100);
+  for (int32_t &w : c.weights) w = std::clamp(w, -100, 100);
+  return c;
+}
+
+ReferenceSettings FromParams(const FilterParams &p) {
+  ReferenceSettings s;
+  s.radius = p.radius;
+  s.response = p.response;
+  s.spread = p.spread;
+  std::copy(p.colourWeight, p.colourWeight + 6, s.weights);
+  return s;
+}
+
+std::string SettingsText(const ReferenceSettings &s) {
+  std::string t = "radius " + std::to_string(s.radius) + " response " +
+                  std::to_string(s.response) + " spread " +
+                  std::to_string(s.spread) + " weights";
+  for (int32_t w : s.weights) t += " " + std::to_string(w);
+  return t;
+}
+
+enum class ModuleChoice { kAnswering, kProduct };
+
+struct Step {
+  InvocationKind kind = InvocationKind::kRepeat;
+  std::string words;  // the answering dialog's
+};
+
+// One session: a document, a host, a module and its invocations.
+struct Plan {
+  int32_t width = 1, height = 1, planes = 3, depth = 8;
+  HostConfig config;
+  ModuleChoice module = ModuleChoice::kAnswering;
+  enum { kNoBlock, kOurBlock, kForeignBlock } block = kNoBlock;
+  ReferenceSettings stored;
+  int32_t storedShowDialog = 0;
+  std::vector<Step> steps;
+  bool faults = false;  // failure injection: one invocation only
+  std::string text;     // for the report
+};
+
+bool SmallEnoughForTheRealDialog(const Plan &p) {
+  return int64_t(p.width) * p.height <= 400 * 300;
+}
+
+std::string DialogWords(Random *rng) {
+  const int32_t r = rng->Range(0, 99);
+  if (r < 60) return "";
+  if (r < 75)
+    return "radius " + std::to_string(rng->Range(0, 1000)) + " response " +
+           std::to_string(rng->Range(0, 100)) + " spread " +
+           std::to_string(rng->Range(0, 100));
+  if (r < 90) return "cancel";
+  return rng->Percent(50) ? "fail 1200" : "fail 1400";
+}
+
+Plan MakePlan(Random *rng) {
+  Plan p;
+  PickSize(rng, &p.width, &p.height);
+  p.depth = rng->Percent(50) ? 8 : 16;
+  p.planes = rng->Range(3, 5);
+  HostConfig &c = p.config;
+  p.module =
+      rng->Percent(70) ? ModuleChoice::kAnswering : ModuleChoice::kProduct;
+
+  // A selection, mostly away from the origin, in two sessions of five.
+  if (rng->Percent(40)) {
+    const int32_t top = rng->Range(p.height > 1 ? 1 : 0, p.height - 1);
+    const int32_t left = rng->Range(p.width > 1 ? 1 : 0, p.width - 1);
+    c.hasFilterRect = true;
+    c.filterRect = Rect{int16_t(top), int16_t(left),
+                        int16_t(rng->Range(top + 1, p.height)),
+                        int16_t(rng->Range(left + 1, p.width))};
+  }
+
+  const HandleSuiteMode suites[] = {
+      HandleSuiteMode::kOn,       HandleSuiteMode::kOn,
+      HandleSuiteMode::kOn,       HandleSuiteMode::kOff,
+      HandleSuiteMode::kVersion2, HandleSuiteMode::kFiveProcs,
+      HandleSuiteMode::kNoGetSize};
+  c.handles = suites[rng->Range(0, 6)];
+  c.newHandleFill = rng->Percent(50) ? 0xA5 : 0x00;
+  if (rng->Percent(20)) c.requests = RequestBehaviour::kClipLikeOpenHost;
+  // Rows padded by whole samples: no host hands out 16-bit rows at odd
+  // byte offsets.
+  if (rng->Percent(30)) c.rowPad = rng->Range(1, 32) * (p.depth / 8);
+  c.columnBytesZero = rng->Percent(10);
+  c.propertySuite = !rng->Percent(10);
+
+  const int32_t sig = rng->Range(0, 99);
+  if (sig < 70)
+    c.hostSig = kHostSig8BIM;
+  else if (sig < 88)
+    c.hostSig = kHostSigMFI1;
+  else if (sig < 95)
+    c.hostSig = FourCC('s', 'p', 'H', 'O');
+  else
+    c.hostSig = FourCC('A', 'B', 'C', 'D');
+
+  // Refusals: grayscale, too few planes, another mode.
+  const int32_t refuse = rng->Range(0, 99);
+  if (refuse < 3) {
+    p.planes = rng->Range(1, 2);  // a grayscale document
+  } else if (refuse < 5) {
+    p.planes = 2;
+    c.imageMode = p.depth == 16 ? kModeRGB48 : kModeRGB;
+  } else if (refuse < 7) {
+    const int16_t modes[] = {kModeCMYK, kModeLab, kModeIndexed,
+                             kModeMultichannel};
+    c.imageMode = modes[rng->Range(0, 3)];
+  }
+
+  // Failure injection, each in a few sessions.
+  const int32_t tiles =
+      ((c.hasFilterRect ? c.filterRect.bottom - c.filterRect.top : p.height) +
+       255) /
+      256 *
+      (((c.hasFilterRect ? c.filterRect.right - c.filterRect.left : p.width) +
+        255) /
+       256);
+  if (rng->Percent(10)) c.abortAt = rng->Range(1, tiles + 1);
+  if (rng->Percent(10)) {
+    c.advanceFailAt = rng->Range(1, tiles + 1);
+    const OSErr codes[] = {kErrNoMemory, kErrParam, -4242, 17};
+    c.advanceFailCode = codes[rng->Range(0, 3)];
+  }
+  if (rng->Percent(5)) c.newFailAt = rng->Range(1, 4);
+  if (rng->Percent(5)) c.lockFailAt = rng->Range(1, 6);
+  if (c.handles != HandleSuiteMode::kOn && rng->Percent(8))
+    c.globalAllocFailAt = rng->Range(1, 8);
+  c.noAdvanceState = rng->Percent(2);
+  // A host that never hands the block back releases it itself, which it
+  // can do only for its own handles.
+  c.nullParameters = c.handles == HandleSuiteMode::kOn && rng->Percent(5);
+  p.faults = c.abortAt || c.advanceFailAt || c.newFailAt || c.lockFailAt ||
+             c.globalAllocFailAt || c.noAdvanceState;
+
+  // The block the host holds at the start: none, ours, or another's. A
+  // host whose suite the module does not use has no handle to put one in
+  // that the module could read.
+  const bool canHold = c.handles == HandleSuiteMode::kOn && !c.nullParameters;
+  const int32_t block = rng->Range(0, 99);
+  if (canHold && block < 75)
+    p.block = Plan::kOurBlock;
+  else if (canHold && block < 80)
+    p.block = Plan::kForeignBlock;
+  // Without a block to replay, the product module would only answer
+  // repeats with -109: these sessions start from the menu instead.
+  if (!canHold) p.module = ModuleChoice::kAnswering;
+  p.stored = RandomSettings(rng);
+  if (p.module == ModuleChoice::kProduct && SmallEnoughForTheRealDialog(p) &&
+      rng->Percent(10))
+    p.storedShowDialog = 1;
+
+  const int32_t count = p.faults ? 1 : rng->Range(1, 3);
+  const bool notRgb = p.planes < 3 || c.imageMode >= 0;
+  const bool foreignHost =
+      c.hostSig != kHostSig8BIM && c.hostSig != kHostSigMFI1;
+  for (int32_t i = 0; i < count; ++i) {
+    Step step;
+    // No host repeats a filter whose menu item the document disables.
+    // The product module from the menu opens its real dialog: small
+    // documents only, unless the host is refused before it.
+    bool menu = notRgb;
+    if (i == 0 && p.module == ModuleChoice::kAnswering)
+      menu = menu || rng->Percent(85);
+    else if (i == 0)
+      menu = menu || (foreignHost && rng->Percent(50)) ||
+             (SmallEnoughForTheRealDialog(p) && rng->Percent(15));
+    step.kind = menu ? InvocationKind::kFromMenu : InvocationKind::kRepeat;
+    step.words = DialogWords(rng);
+    p.steps.push_back(step);
+  }
+
+  char text[512];
+  std::snprintf(
+      text, sizeof text,
+      "%dx%d %d planes %d bits, rect %s, %s module, sig %c%c%c%c, handles "
+      "%d, %s, rowPad %d, columnBytesZero %d, properties %d, mode %d, "
+      "abortAt %d, advanceFailAt %d:%d, newFailAt %d, lockFailAt %d, "
+      "globalAllocFailAt %d, noAdvanceState %d, nullParameters %d, block %d "
+      "(%s, showDialog %d)",
+      p.width, p.height, p.planes, p.depth,
+      c.hasFilterRect ? RectText(c.filterRect).c_str() : "whole",
+      p.module == ModuleChoice::kAnswering ? "answering" : "product",
+      char(c.hostSig >> 24), char(c.hostSig >> 16), char(c.hostSig >> 8),
+      char(c.hostSig), int(c.handles),
+      c.requests == RequestBehaviour::kConforming ? "replicate" : "clip",
+      c.rowPad, c.columnBytesZero, c.propertySuite, c.imageMode, c.abortAt,
+      c.advanceFailAt, c.advanceFailCode, c.newFailAt, c.lockFailAt,
+      c.globalAllocFailAt, c.noAdvanceState, c.nullParameters, int(p.block),
+      SettingsText(p.stored).c_str(), p.storedShowDialog);
+  p.text = text;
+  return p;
+}
+
+// The block the module will find in the record, as bytes; false when
+// there is none. Without a handle suite it is the module's emulated
+// handle: global memory whose first word is the address of the data.
+bool HeldBlockBytes(HostSession *s, std::vector<uint8_t> *bytes) {
+  if (s->config.nullParameters || s->parameters == nullptr) return false;
+  if (BookOwns(s->handles, s->parameters)) {
+    std::string error;
+    return ReadParameterBlock(s, bytes, &error);
+  }
+  void **words = static_cast<void **>(GlobalLock(s->parameters));
+  if (!words) return false;
+  const uint8_t *data = static_cast<const uint8_t *>(*words);
+  GlobalUnlock(s->parameters);
+  if (!data) return false;
+  bytes->assign(data, data + sizeof(ParamBlock));
+  return true;
+}
+
+// What a new block starts from: the last-used settings file, or the
+// defaults when there is none.
+ReferenceSettings LastUsedSettings() {
+  ParamBlock block;
+  InitParamBlockHeader(&block);
+  const std::vector<uint8_t> file = ReadBytes(SettingsFilePath());
+  DecodeBlockFile(file.data(), int32_t(file.size()), &block);
+  return Clamped(FromParams(block.params));
+}
+
+struct Expectation {
+  std::vector<int16_t> results;  // any of these
+  bool memoryMayFail = false;    // -108 and -114 too, with nothing done
+  std::string outcome;           // the tally's name
+  int32_t messageBoxes = 0;
+  int32_t realDialogs = 0;
+  int32_t tiles = -1;  // tiles processed; -1: every tile
+  ReferenceSettings settings;
+};
+
+int32_t TileCount(const Rect &r) {
+  return (r.bottom - r.top + 255) / 256 * ((r.right - r.left + 255) / 256);
+}
+
+bool IsOurSignature(const std::vector<uint8_t> &bytes) {
+  ParamBlock block;
+  std::memcpy(&block, bytes.data(), sizeof block);
+  return block.signature == kBlockSignature;
+}
+
+Expectation Expect(HostSession *s, const Plan &p, const Step &step) {
+  const HostConfig &c = s->config;
+  Expectation e;
+  // Which handle fails depends on the path the module takes; any of its
+  // handles may, and the run must then end cleanly before the first tile.
+  e.memoryMayFail = c.newFailAt || c.lockFailAt || c.globalAllocFailAt;
+  auto ends = [&](int16_t result, const char *outcome) {
+    e.results = {result};
+    e.outcome = outcome;
+    e.tiles = 0;
+    return e;
+  };
+  std::vector<uint8_t> bytes;
+  const bool held = HeldBlockBytes(s, &bytes);
+  bool showDialog = false;
+  if (step.kind == InvocationKind::kFromMenu) {
+    const int16_t mode = SessionImageMode(*s);
+    e.messageBoxes = 1;
+    if (mode != kModeRGB && mode != kModeRGB48)
+      return ends(1303, "refused: image mode");
+    if (p.planes < 3) return ends(1301, "refused: planes");
+    if (c.hostSig != kHostSig8BIM && c.hostSig != kHostSigMFI1)
+      return ends(1201, "refused: host signature");
+    e.messageBoxes = 0;
+    if (held && !IsOurSignature(bytes))
+      return ends(c.hostSig == kHostSig8BIM ? 2010 : 1, "foreign block");
+    e.settings =
+        held ? Clamped(FromParams(
+                   reinterpret_cast<ParamBlock *>(bytes.data())->params))
+             : LastUsedSettings();
+    showDialog = true;
+  }
+  if (c.noAdvanceState) {
+    e.messageBoxes = 1;
+    return ends(0, "no advanceState");
+  }
+  if (step.kind == InvocationKind::kRepeat) {
+    if (!held) return ends(kErrNilHandle, "no block");
+    if (!IsOurSignature(bytes)) return ends(2010, "foreign block");
+    const ParamBlock *block = reinterpret_cast<ParamBlock *>(bytes.data());
+    e.settings = Clamped(FromParams(block->params));
+    showDialog = block->params.showDialog != 0;
+  }
+  if (showDialog && p.module == ModuleChoice::kProduct) e.realDialogs = 1;
+  if (showDialog && p.module == ModuleChoice::kAnswering) {
+    const std::string &w = step.words;
+    if (w == "cancel") return ends(1, "dialog cancelled");
+    if (w.rfind("fail ", 0) == 0)
+      return ends(int16_t(std::atoi(w.c_str() + 5)), "dialog failed");
+    int32_t radius, response, spread;
+    if (std::sscanf(w.c_str(), "radius %d response %d spread %d", &radius,
+                    &response, &spread) == 3) {
+      e.settings.radius = radius;
+      e.settings.response = response;
+      e.settings.spread = spread;
+    }
+  }
+  const int32_t tiles = TileCount(SessionFilterRect(*s));
+  const int32_t failAt = c.advanceFailAt > 0 ? c.advanceFailAt : INT32_MAX;
+  const int32_t abortAt = c.abortAt > 0 ? c.abortAt : INT32_MAX;
+  if (failAt <= tiles && failAt <= abortAt) {
+    e.results = {c.advanceFailCode};
+    e.outcome = "advanceState failed";
+    e.tiles = failAt - 1;
+  } else if (abortAt <= tiles) {
+    e.results = {1};
+    e.outcome = "aborted";
+    e.tiles = abortAt - 1;
+  } else {
+    e.results = {0};
+    e.outcome = "completed";
+  }
+  return e;
+}
+
+struct Tally {
+  int64_t invocations = 0;
+  int64_t pixelsFiltered = 0;
+  int64_t realDialogs = 0;  // the product's dialog, confirmed by the host
+  std::map<std::string, int64_t> outcomes;
+  std::map<std::string, int64_t> failures;
+  std::vector<std::string> details;
+};
+
+void Fail(Tally *t, const char *kind, const std::string &what) {
+  ++t->failures[kind];
+  if (t->details.size() < 30)
+    t->details.push_back(std::string(kind) + ": " + what);
+}
+
+// The destination a run should leave: what the host put there, with the
+// processed tiles' colour planes replaced by the engine's result. A host
+// that does not replicate edges corrupts the tiles whose input reaches
+// past the image; those are not compared.
+std::vector<uint16_t> ExpectedDestination(const HostSession &s,
+                                          const HostImage &initial,
+                                          const std::vector<uint16_t> &ref,
+                                          int32_t processed, const Rect &area) {
+  std::vector<uint16_t> expected = initial.samples;
+  const HostImage &d = s.destination;
+  auto place = [&](const Rect &r, const std::vector<uint16_t> &from) {
+    for (int32_t y = r.top; y < r.bottom; ++y)
+      for (int32_t x = r.left; x < r.right; ++x)
+        for (int32_t p = 0; p < 3; ++p) {
+          const size_t i =
+              (size_t(y) * size_t(d.width) + size_t(x)) * size_t(d.planes) +
+              size_t(p);
+          expected[i] = from[i];
+        }
+  };
+  if (processed < 0) place(area, ref);
+  const bool clip = s.config.requests == RequestBehaviour::kClipLikeOpenHost;
+  int32_t k = 0;
+  for (const AdvanceCall &a : s.tiles.log) {
+    if (!a.fromModule) continue;
+    if (processed >= 0 && k >= processed) break;
+    ++k;
+    if (processed >= 0) place(a.outRect, ref);
+    const bool inside = a.inRect.top >= 0 && a.inRect.left >= 0 &&
+                        a.inRect.bottom <= d.height &&
+                        a.inRect.right <= d.width;
+    if (clip && !inside) place(a.outRect, d.samples);
+  }
+  return expected;
+}
+
+std::string FirstDifference(const HostImage &image,
+                            const std::vector<uint16_t> &expected) {
+  size_t differ = 0, first = 0;
+  for (size_t i = 0; i < expected.size(); ++i)
+    if (image.samples[i] != expected[i] && differ++ == 0) first = i;
+  const size_t pixel = first / size_t(image.planes);
+  return std::to_string(differ) + " samples, the first at x " +
+         std::to_string(pixel % size_t(image.width)) + " y " +
+         std::to_string(pixel / size_t(image.width)) + " plane " +
+         std::to_string(first % size_t(image.planes)) + ": " +
+         std::to_string(image.samples[first]) + " for " +
+         std::to_string(expected[first]);
+}
+
+int16_t RunChecked(HostSession *s, const Plan &p, const Step &step,
+                   Tally *tally, const std::string &label) {
+  const Expectation e = Expect(s, p, step);
+  const AnsweringDialog answer(step.words.c_str());
+  const HostImage before = s->document;
+  const size_t failuresBefore = SessionFailures(*s).size();
+
+  BeginInvocation(s, step.kind);
+  const HostImage initial = s->destination;
+  const int16_t result = DriveSelectors(s, step.kind);
+  const InvocationRecord &run = s->invocations.back();
+  const int32_t processed = int32_t(run.progress.size());
+  // Before the host writes back: the module's own output, in place.
+  EndInvocation(s, result == 0);
+  ++tally->invocations;
+
+  const std::string what =
+      label + " " +
+      (step.kind == InvocationKind::kFromMenu ? "menu" : "repeat") +
+      (step.words.empty() ? "" : " [" + step.words + "]");
+  const bool memoryFailed =
+      e.memoryMayFail && (result == kErrNoMemory || result == kErrMemLocked) &&
+      std::find(e.results.begin(), e.results.end(), result) == e.results.end();
+  if (memoryFailed) {
+    ++tally->outcomes["host memory refused"];
+  } else if (std::find(e.results.begin(), e.results.end(), result) ==
+             e.results.end()) {
+    Fail(tally, "result",
+         what + ": result " + std::to_string(result) + ", expected " +
+             std::to_string(e.results[0]) + " (" + e.outcome + ")");
+    ++tally->outcomes["unexpected"];
+  } else {
+    ++tally->outcomes[e.outcome];
+  }
+
+  int32_t boxes = 0, dialogs = 0;
+  for (const CapturedDialog &d : TakeCapturedDialogs())
+    (d.messageBox ? boxes : dialogs)++;
+  tally->realDialogs += dialogs;
+  if (!memoryFailed && (boxes != e.messageBoxes || dialogs != e.realDialogs))
+    Fail(tally, "dialogs",
+         what + ": " + std::to_string(boxes) + " message box(es), " +
+             std::to_string(dialogs) + " dialog(s); expected " +
+             std::to_string(e.messageBoxes) + " and " +
+             std::to_string(e.realDialogs));
+
+  const std::vector<std::string> faults = SessionFailures(*s);
+  for (size_t i = failuresBefore; i < faults.size(); ++i)
+    Fail(tally, "host", what + ": " + faults[i]);
+  if (!RectEmpty(s->record->inRect) || !RectEmpty(s->record->outRect))
+    Fail(tally, "requests", what + ": a request left in the record");
+
+  int32_t expectedTiles =
+      e.tiles >= 0 ? e.tiles : TileCount(SessionFilterRect(*s));
+  if (memoryFailed) expectedTiles = 0;
+  if (processed != expectedTiles)
+    Fail(tally, "tiles",
+         what + ": " + std::to_string(processed) + " tiles processed, " +
+             std::to_string(expectedTiles) + " expected");
+
+  const Rect area = SessionFilterRect(*s);
+  if (processed > 0) {
+    const std::vector<uint16_t> ref = Reference(before, area, e.settings);
+    const std::vector<uint16_t> expected = ExpectedDestination(
+        *s, initial, ref, e.tiles >= 0 ? processed : -1, area);
+    if (s->destination.samples != expected)
+      Fail(tally, e.tiles < 0 ? "pixels" : "partial run",
+           what + ": the destination differs from the engine's result (" +
+               SettingsText(e.settings) +
+               "): " + FirstDifference(s->destination, expected));
+    for (int32_t k = 0; k < processed && k < int32_t(s->tiles.log.size());
+         ++k) {
+      const Rect &r = s->tiles.log[size_t(k)].outRect;
+      tally->pixelsFiltered += int64_t(r.bottom - r.top) * (r.right - r.left);
+    }
+  } else if (s->destination.samples != initial.samples) {
+    Fail(tally, "partial run", what + ": nothing processed, yet written");
+  }
+  if (result != 0 && s->document.samples != before.samples)
+    Fail(tally, "document", what + ": a failed run changed the document");
+  return result;
+}
+
+// The host lets go of a block the module keeps in its own global memory
+// (no handle suite), as it would on closing the document.
+void ReleaseEmulatedBlock(HostSession *s) {
+  if (!s->parameters || BookOwns(s->handles, s->parameters)) return;
+  void **words = static_cast<void **>(GlobalLock(s->parameters));
+  if (words) {
+    void *data = *words;
+    GlobalUnlock(s->parameters);
+    if (data) GlobalFree(data);
+  }
+  GlobalFree(s->parameters);
+  s->parameters = nullptr;
+}
+
+// A module that crashes ends the run at once, saying in which session,
+// instead of waiting on the system's crash dialog.
+const std::string *g_running = nullptr;
+LPTOP_LEVEL_EXCEPTION_FILTER g_hostCrashReport = nullptr;
+
+LONG WINAPI ReportCrashedSession(EXCEPTION_POINTERS *info) {
+  if (g_running) std::printf("crash in %s\n", g_running->c_str());
+  std::fflush(stdout);
+  return g_hostCrashReport ? g_hostCrashReport(info)
+                           : EXCEPTION_EXECUTE_HANDLER;
+}
+
+int Usage() {
+  std::fprintf(stderr,
+               "usage: tavorin-soak [count] [seed] [--memory-bound MiB] "
+               "[--verbose]\n");
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+  int64_t count = 1000;
+  uint64_t seed = 1;
+  double boundMiB = 32;
+  bool verbose = false;
+  int positional = 0;
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a == "--memory-bound" && i + 1 < argc)
+      boundMiB = std::atof(argv[++i]);
+    else if (a == "--verbose")
+      verbose = true;
+    else if (!a.empty() && a[0] != '-' && positional == 0 && ++positional)
+      count = std::atoll(a.c_str());
+    else if (!a.empty() && a[0] != '-' && positional == 1 && ++positional)
+      seed = std::strtoull(a.c_str(), nullptr, 10);
+    else
+      return Usage();
+  }
+  if (count < 1) return Usage();
+
+  std::string error;
+  const ModuleFile &product = ProductModule(&error);
+  if (!product.entry) {
+    std::fprintf(stderr, "soak: product module: %s\n", error.c_str());
+    return 2;
+  }
+  const ModuleFile &answering = AnsweringModule(&error);
+  if (!answering.entry) {
+    std::fprintf(stderr, "soak: answering module: %s\n", error.c_str());
+    return 2;
+  }
+  InstallCrashReport(stdout);
+  g_hostCrashReport = SetUnhandledExceptionFilter(ReportCrashedSession);
+  // Reproducible from the seed: no settings file left by an earlier run.
+  RemoveSettingsTree(SettingsFolder());
+  if (!BeginDialogCapture(::DialogAnswer::kOk)) {
+    std::fprintf(stderr, "soak: cannot watch for dialogs\n");
+    return 2;
+  }
+
+  std::printf("soak: %lld invocations, seed %llu, %d-bit host and module\n",
+              static_cast<long long>(count),
+              static_cast<unsigned long long>(seed), int(sizeof(void *) * 8));
+  std::fflush(stdout);
+  const auto started = std::chrono::steady_clock::now();
+  const ProcessMemory atStart = SampleProcessMemory();
+  const int64_t warmUp =
+      std::max<int64_t>(count / 10, std::min<int64_t>(count, 20));
+  ProcessMemory afterWarmUp = atStart;
+  bool warmedUp = false;
+  uint64_t highest = 0;
+
+  Random rng{seed};
+  Tally tally;
+  for (const char *kind : {"result", "dialogs", "host", "requests", "tiles",
+                           "pixels", "partial run", "document", "memory"})
+    tally.failures[kind] = 0;
+  int64_t session = 0;
+  while (tally.invocations < count) {
+    Plan plan = MakePlan(&rng);
+    if (int64_t(plan.steps.size()) > count - tally.invocations)
+      plan.steps.resize(size_t(count - tally.invocations));
+    const HostImage document =
+        RandomImage(&rng, plan.width, plan.height, plan.planes, plan.depth);
+    {
+      auto s = std::make_unique<HostSession>();
+      StartSession(
+          s.get(),
+          plan.module == ModuleChoice::kAnswering ? answering : product,
+          plan.config, document);
+      if (plan.block != Plan::kNoBlock) {
+        std::vector<uint8_t> block =
+            BlockBytes(plan.stored, plan.storedShowDialog);
+        if (plan.block == Plan::kForeignBlock)
+          std::memcpy(block.data(), "XFIL", 4);
+        if (!LoadParameterBlock(s.get(), block, &error))
+          Fail(&tally, "setup", plan.text + ": " + error);
+      }
+      const std::string label =
+          "session " + std::to_string(session) + " [" + plan.text + "]";
+      if (verbose) std::printf("%s\n", label.c_str());
+      g_running = &label;
+      for (const Step &step : plan.steps)
+        RunChecked(s.get(), plan, step, &tally, label);
+      g_running = nullptr;
+      ReleaseEmulatedBlock(s.get());
+      EndSession(s.get());
+      if (LiveHandleCount(s->handles) != 0)
+        Fail(&tally, "host",
+             label + ": " + std::to_string(LiveHandleCount(s->handles)) +
+                 " handle(s) live after the session");
+    }
+    ++session;
+    const ProcessMemory now = SampleProcessMemory();
+    if (!warmedUp && tally.invocations >= warmUp) {
+      afterWarmUp = now;
+      warmedUp = true;
+    }
+    if (warmedUp) highest = std::max(highest, now.privateBytes);
+    if (tally.invocations % 100 < int64_t(plan.steps.size()) || verbose) {
+      const double seconds = std::chrono::duration<double>(
+                                 std::chrono::steady_clock::now() - started)
+                                 .count();
+      std::printf("  %lld invocations, %.0f s, private %.1f MiB\n",
+                  static_cast<long long>(tally.invocations), seconds,
+                  Mebibytes(now.privateBytes));
+      std::fflush(stdout);
+    }
+  }
+  EndDialogCapture();
+
+  const ProcessMemory atEnd = SampleProcessMemory();
+  const double growth =
+      (double(atEnd.privateBytes) - double(afterWarmUp.privateBytes)) /
+      1048576.0;
+  if (growth > boundMiB)
+    Fail(&tally, "memory",
+         "private bytes grew by " + std::to_string(growth) +
+             " MiB after warm-up (bound " + std::to_string(boundMiB) + ")");
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - started)
+          .count();
+
+  int64_t failures = 0;
+  for (const auto &f : tally.failures) failures += f.second;
+  std::printf("sessions: %lld, invocations: %lld\n",
+              static_cast<long long>(session),
+              static_cast<long long>(tally.invocations));
+  for (const auto &o : tally.outcomes)
+    std::printf("  %-24s %lld\n", o.first.c_str(),
+                static_cast<long long>(o.second));
+  std::printf("real dialogs confirmed: %lld\n",
+              static_cast<long long>(tally.realDialogs));
+  std::printf("pixels filtered: %lld\n",
+              static_cast<long long>(tally.pixelsFiltered));
+  std::printf(
+      "private bytes: start %.1f MiB, after %lld invocations (warm-up) %.1f "
+      "MiB, end %.1f MiB, highest after warm-up %.1f MiB\n",
+      Mebibytes(atStart.privateBytes), static_cast<long long>(warmUp),
+      Mebibytes(afterWarmUp.privateBytes), Mebibytes(atEnd.privateBytes),
+      Mebibytes(highest));
+  std::printf("working set: start %.1f MiB, end %.1f MiB, peak %.1f MiB\n",
+              Mebibytes(atStart.workingSet), Mebibytes(atEnd.workingSet),
+              Mebibytes(atEnd.peakWorkingSet));
+  std::printf("time: %.1f s\n", seconds);
+  std::printf("failures: %lld\n", static_cast<long long>(failures));
+  for (const auto &f : tally.failures)
+    std::printf("  %-12s %lld\n", f.first.c_str(),
+                static_cast<long long>(f.second));
+  for (const std::string &d : tally.details) std::printf("  %s\n", d.c_str());
+  std::printf("status: %s\n", failures == 0 ? "ok" : "FAILED");
+  return failures == 0 ? 0 : 1;
+}
