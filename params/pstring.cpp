@@ -54,10 +54,9 @@ void IntToPString(int32_t value, unsigned char *string) {
 }
 
 // Rounding terms 0.5 x 10^-d, each held in single precision.
-static const float kRoundingTerm[10] = {0.5f,       0.05f,       0.005f,
-                                        0.0005f,    0.00005f,    0.000005f,
-                                        0.0000005f, 0.00000005f, 0.000000005f,
-                                        0.0000000005f};
+static const float kRoundingTerm[10] = {
+    0.5f,      0.05f,      0.005f,      0.0005f,      0.00005f,
+    0.000005f, 0.0000005f, 0.00000005f, 0.000000005f, 0.0000000005f};
 
 void FloatToPString(float value, int32_t decimals, unsigned char *string,
                     int32_t forceSign) {
@@ -76,14 +75,16 @@ void FloatToPString(float value, int32_t decimals, unsigned char *string,
   // Stored in floats so every step rounds to single precision, as the
   // edit boxes always have.
   volatile float sum = value + kRoundingTerm[decimals];
-  int32_t whole = int32_t(sum);
+  // Beyond int32 (or NaN) the conversion is undefined; saturate instead.
+  const bool inRange = sum < 2147483648.0f;
+  int32_t whole = inRange ? int32_t(sum) : INT32_MAX;
   PString text;
   IntToPString(whole, text);
   PStringAppend(text, string);
   if (decimals == 0) return;
   static const unsigned char kPoint[] = {1, '.'};
   PStringAppend(kPoint, string);
-  volatile float fraction = sum - float(whole);
+  volatile float fraction = inRange ? sum - float(whole) : 0.0f;
   for (int32_t i = 0; i < decimals; ++i) {
     fraction = fraction * 10.0f;
     int32_t digit = int32_t(fraction);

@@ -1,10 +1,11 @@
 // Length-prefixed strings, number text and the parameter record.
+#include "params/params.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <limits>
 #include <string>
-
-#include "params/params.h"
 
 namespace {
 
@@ -72,17 +73,21 @@ TEST(NumberText, FormatsInSinglePrecision) {
     bool forceSign;
     const char *text;
   } cases[] = {
-      {1.3f, 1, false, "1.3"},    // slightly below 1.3, still shown as 1.3
+      {1.3f, 1, false, "1.3"},  // slightly below 1.3, still shown as 1.3
       {0.04f, 1, false, "0.0"},
       {100.0f, 1, false, "100.0"},
       {0.0f, 1, true, "+0.0"},
       {-2.5f, 1, false, "-2.5"},
-      {1.25f, 1, false, "1.2"},   // the halfway sum rounds down in floats
+      {1.25f, 1, false, "1.2"},  // the halfway sum rounds down in floats
       {50.0f, 0, false, "50"},
       {-100.0f, 0, true, "-100"},
       {7.0f, 0, true, "+7"},
       {99.96f, 1, false, "100.0"},
       {0.125f, 3, false, "0.125"},
+      // Past int32 the whole part saturates instead of wrapping.
+      {3e9f, 1, false, "2147483647.0"},
+      {-1e30f, 0, false, "-2147483647"},
+      {std::numeric_limits<float>::infinity(), 0, true, "+2147483647"},
   };
   for (const auto &c : cases) {
     PString s;
@@ -96,10 +101,20 @@ TEST(NumberText, ParsesWhatUsersType) {
     const char *text;
     float value;
   } cases[] = {
-      {"12.5", 12.5f},      {" - 3,25", -3.25f}, {"1a2", 12.0f},
-      {"-", 0.0f},          {"1.2.3", 12.3f},    {"   ", 0.0f},
-      {"", 0.0f},           {"+ 7", 7.0f},       {"\xCA" "5", 5.0f},
-      {"100.0", 100.0f},    {"-100", -100.0f},   {".5", 0.5f},
+      {"12.5", 12.5f},
+      {" - 3,25", -3.25f},
+      {"1a2", 12.0f},
+      {"-", 0.0f},
+      {"1.2.3", 12.3f},
+      {"   ", 0.0f},
+      {"", 0.0f},
+      {"+ 7", 7.0f},
+      {"\xCA"
+       "5",
+       5.0f},
+      {"100.0", 100.0f},
+      {"-100", -100.0f},
+      {".5", 0.5f},
   };
   for (const auto &c : cases) {
     PString s;
