@@ -162,6 +162,18 @@ TEST_F(ViewFixture, ZoomKeepsTheCentrePointUnlessAnEdgeWouldOpen) {
     EXPECT_NEAR(CentreX16(), before, coarsest) << "request " << request;
   }
 
+  // At 1500 % with the image's left edge 3 pixels out of view, the centre
+  // (x 200) lies 203 screen pixels in: 203 / 15 image pixels, 216.53
+  // sixteenths, rounded to 217. At 1600 % that point is 217 screen
+  // pixels in, so the image starts at 200 - 217.
+  ASSERT_TRUE(ZoomPreview(record, kZoomActual));
+  while (previewState.magnification < 15)
+    ASSERT_TRUE(ZoomPreview(record, kZoomIn));
+  ASSERT_TRUE(PanImage(-3 - previewState.imageRect.left, 0));
+  ASSERT_EQ(previewState.imageRect.left, -3);
+  ASSERT_TRUE(ZoomPreview(record, kZoomIn));
+  EXPECT_EQ(previewState.imageRect.left, -17);
+
   // At the left edge, zooming out keeps the image against the edge rather
   // than centring the point and opening a grey gap.
   ASSERT_TRUE(ZoomPreview(record, kZoomActual));

@@ -34,9 +34,15 @@ TEST(Blur, DivisorsAndReachSplit) {
     double reach;
     int32_t t, r1, r2, f, margin;
   } cases[] = {
-      {0.05, 1, 0, 0, 1, 1},          {1.05, 17, 0, 1, 1, 2},
-      {2.05, 33, 1, 1, 1, 3},         {3.05, 49, 1, 2, 1, 4},
+      {0.05, 1, 0, 0, 1, 1},
+      {1.05, 17, 0, 1, 1, 2},
+      {2.05, 33, 1, 1, 1, 3},
+      {3.05, 49, 1, 2, 1, 4},
       {100.05, 1601, 50, 50, 1, 101},
+      // Whole pixels, no sixteenth to blend: radius 19 at the preview's
+      // half size (0.975), and 2.0.
+      {0.975, 16, 0, 1, 0, 1},
+      {2.0, 32, 1, 1, 0, 2},
   };
   for (const auto &c : cases) {
     const BoxRadii radii = SplitBlurReach(c.reach);

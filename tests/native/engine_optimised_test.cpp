@@ -273,6 +273,8 @@ EngineSettings RandomSettings(Random &random) {
   settings.spread = random.Below(101);
   if (random.Below(3) != 0) {
     for (int32_t &w : settings.weights) w = random.Below(201) - 100;
+    // Red at 0 with other weights set still takes the colour path.
+    if (random.Below(2) == 0) settings.weights[0] = 0;
   }
   return settings;
 }
