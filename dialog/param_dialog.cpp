@@ -77,6 +77,9 @@ void InitParamDialog(HWND dialog, const ParamDialogInit &init) {
   if (GetFocus() == GetDlgItem(dialog, init.firstEditId))
     SendMessageA(GetFocus(), EM_SETSEL, 0, -1);
   SubclassHueStrip(GetDlgItem(dialog, IDC_HUE_STRIP));
+  // The label is kept at every paint; written now too, it never shows
+  // empty before the dialog's first paint.
+  UpdateZoomLabel(dialog);
 }
 
 void OnCancelCommand(HWND dialog, HWND control) {
