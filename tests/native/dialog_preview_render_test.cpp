@@ -263,6 +263,19 @@ const Case kCases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Views, PreviewRender, ::testing::ValuesIn(kCases));
 
+TEST(PreviewRenderHole, MagnifiedTilesAskForEverySourcePixelTheyShow) {
+  // At 300 %, from the image's corner: 256 rows show source rows 0 to 85
+  // (85.33 of them); a tile 5 columns in starts in source column 1.
+  previewState.imageRect = WindowRect{0, 0, 900, 900};
+  previewState.magnification = 3;
+  const Rect request = PreviewRequestRect(Rect{0, 5, 256, 261});
+  EXPECT_EQ(request.top, 0);
+  EXPECT_EQ(request.left, 1);
+  EXPECT_EQ(request.bottom, 86);
+  EXPECT_EQ(request.right, 87);
+  previewState.magnification = 1;
+}
+
 TEST(PreviewRenderHole, ARefusedTileLeavesItsAreaAsItWas) {
   ResetCurrentParams();
   HostConfig config;

@@ -47,6 +47,8 @@ TEST_F(ViewFixture, ScaledSizesAndFitReduction) {
       {9, 9, kHostSigMFI1, 3, 1, 3, 3},
       {10, 7, kHostSigMFI1, 3, 1, 4, 3},
       {10, 7, kHostSig8BIM, 1, 4, 40, 28},
+      // Samples at 0, 3, 6, 9 and 0, 3, 6: the last lies on the edge.
+      {10, 7, kHostSig8BIM, 3, 1, 4, 3},
   };
   for (const auto &c : sizes) {
     record->imageSize.h = c.w;
@@ -135,9 +137,13 @@ TEST_F(ViewFixture, ZoomStepsOutToFitAndBackWithTheirLabels) {
 }
 
 TEST_F(ViewFixture, SmallImageStaysCentredAndCannotMove) {
-  Open(120, 80);
+  Open(121, 81);
   EXPECT_EQ(ZoomPercent(), 100);
   const WindowRect before = previewState.imageRect;
+  // 281 spare columns of the 402: 140 on the left, 141 on the right; 221
+  // spare rows: 110 above.
+  EXPECT_EQ(before.left, -1 + 140);
+  EXPECT_EQ(before.top, -1 + 110);
   EXPECT_FALSE(ZoomPreview(record, kZoomOut));
   EXPECT_FALSE(PanImage(50, -30));
   EXPECT_TRUE(EqualWindowRects(previewState.imageRect, before));

@@ -46,7 +46,8 @@ TEST(PString, EqualityIsByteForByte) {
   SetText(b, "reset");
   EXPECT_EQ(PStringEqual(a, b), 0);
   SetText(b, "Reset!");
-  b[0] = 5;  // same text once the length says so
+  EXPECT_EQ(PStringEqual(a, b), 0);  // one character longer
+  b[0] = 5;                          // same text once the length says so
   EXPECT_EQ(PStringEqual(a, b), 1);
 }
 
