@@ -1,10 +1,12 @@
 #include "dialog/preview_render.h"
 
 #include <cstddef>
+#include <cstring>
 
 #include "dialog/preview_view.h"
 #include "engine/pipeline.h"
 #include "engine/tables.h"
+#include "engine/tile_request.h"
 
 PSPixelMap previewPixelMap;
 unsigned char *previewBuffer = nullptr;
@@ -26,56 +28,60 @@ inline int16_t Height(const Rect &r) { return int16_t(r.bottom - r.top); }
 inline int16_t Width(const Rect &r) { return int16_t(r.right - r.left); }
 
 // Copies one pixel of P samples (P = 0: planes samples, one at a time).
+// A 16-bit row may start at an odd address (odd row bytes), so its
+// samples are read bytewise.
 template <int P, typename Sample>
-inline void CopyPixel(const Sample *from, uint8_t *to, int32_t planes) {
+inline void CopyPixel(const uint8_t *from, uint8_t *to, int32_t planes) {
   const int32_t n = P ? P : planes;
   for (int32_t c = 0; c < n; ++c) {
-    if (sizeof(Sample) == 1)
-      to[c] = uint8_t(from[c]);
-    else
-      to[c] = To8(uint16_t(from[c]));
+    if (sizeof(Sample) == 1) {
+      to[c] = from[c];
+    } else {
+      uint16_t v;
+      std::memcpy(&v, from + 2 * c, 2);
+      to[c] = To8(v);
+    }
   }
 }
 
 template <int P, typename Sample>
-void Magnify(const Sample *source, int32_t sourceRowBytes, uint8_t *target,
+void Magnify(const uint8_t *source, int32_t sourceRowBytes, uint8_t *target,
              int32_t targetRowBytes, int32_t m, int32_t planes,
              const Rect &tile) {
   const int32_t x = tile.left - previewState.imageRect.left;
   const int32_t y = tile.top - previewState.imageRect.top;
   const int32_t firstColumnRun = m - FloorMod(x, m);
   int32_t rowsLeft = m - FloorMod(y, m);
-  const ptrdiff_t sourceStride = sourceRowBytes / ptrdiff_t(sizeof(Sample));
-  const Sample *sourceRow = source;
+  const ptrdiff_t pixelBytes = ptrdiff_t(planes) * ptrdiff_t(sizeof(Sample));
+  const uint8_t *sourceRow = source;
   for (int32_t j = 0; j < Height(tile); ++j) {
-    const Sample *from = sourceRow;
+    const uint8_t *from = sourceRow;
     uint8_t *to = target + ptrdiff_t(j) * targetRowBytes;
     int32_t columnsLeft = firstColumnRun;
     for (int32_t i = 0; i < Width(tile); ++i) {
-      CopyPixel<P>(from, to, planes);
+      CopyPixel<P, Sample>(from, to, planes);
       to += planes;
       if (--columnsLeft == 0 && i + 1 < Width(tile)) {
-        from += planes;
+        from += pixelBytes;
         columnsLeft = m;
       }
     }
     if (--rowsLeft == 0 && j + 1 < Height(tile)) {
-      sourceRow += sourceStride;
+      sourceRow += sourceRowBytes;
       rowsLeft = m;
     }
   }
 }
 
 template <int P>
-void Convert(const uint16_t *source, int32_t sourceRowBytes, uint8_t *target,
+void Convert(const uint8_t *source, int32_t sourceRowBytes, uint8_t *target,
              int32_t targetRowBytes, int32_t planes, const Rect &tile) {
-  const ptrdiff_t sourceStride = sourceRowBytes / 2;
   for (int32_t j = 0; j < Height(tile); ++j) {
-    const uint16_t *from = source + j * sourceStride;
+    const uint8_t *from = source + ptrdiff_t(j) * sourceRowBytes;
     uint8_t *to = target + ptrdiff_t(j) * targetRowBytes;
     for (int32_t i = 0; i < Width(tile); ++i) {
-      CopyPixel<P>(from, to, planes);
-      from += planes;
+      CopyPixel<P, uint16_t>(from, to, planes);
+      from += 2 * planes;
       to += planes;
     }
   }
@@ -87,27 +93,34 @@ void MagnifyTile8(const uint8_t *source, int32_t sourceRowBytes,
                   uint8_t *target, int32_t targetRowBytes, int32_t m,
                   int32_t planes, const Rect &tile) {
   if (planes == 3)
-    Magnify<3>(source, sourceRowBytes, target, targetRowBytes, m, planes, tile);
+    Magnify<3, uint8_t>(source, sourceRowBytes, target, targetRowBytes, m,
+                        planes, tile);
   else if (planes == 4)
-    Magnify<4>(source, sourceRowBytes, target, targetRowBytes, m, planes, tile);
+    Magnify<4, uint8_t>(source, sourceRowBytes, target, targetRowBytes, m,
+                        planes, tile);
   else
-    Magnify<0>(source, sourceRowBytes, target, targetRowBytes, m, planes, tile);
+    Magnify<0, uint8_t>(source, sourceRowBytes, target, targetRowBytes, m,
+                        planes, tile);
 }
 
-void MagnifyTile16(const uint16_t *source, int32_t sourceRowBytes,
-                   uint8_t *target, int32_t targetRowBytes, int32_t m,
-                   int32_t planes, const Rect &tile) {
-  if (planes == 3)
-    Magnify<3>(source, sourceRowBytes, target, targetRowBytes, m, planes, tile);
-  else if (planes == 4)
-    Magnify<4>(source, sourceRowBytes, target, targetRowBytes, m, planes, tile);
-  else
-    Magnify<0>(source, sourceRowBytes, target, targetRowBytes, m, planes, tile);
-}
-
-void ConvertTile16(const uint16_t *source, int32_t sourceRowBytes,
-                   uint8_t *target, int32_t targetRowBytes, int32_t planes,
+void MagnifyTile16(const void *data, int32_t sourceRowBytes, uint8_t *target,
+                   int32_t targetRowBytes, int32_t m, int32_t planes,
                    const Rect &tile) {
+  const uint8_t *source = static_cast<const uint8_t *>(data);
+  if (planes == 3)
+    Magnify<3, uint16_t>(source, sourceRowBytes, target, targetRowBytes, m,
+                         planes, tile);
+  else if (planes == 4)
+    Magnify<4, uint16_t>(source, sourceRowBytes, target, targetRowBytes, m,
+                         planes, tile);
+  else
+    Magnify<0, uint16_t>(source, sourceRowBytes, target, targetRowBytes, m,
+                         planes, tile);
+}
+
+void ConvertTile16(const void *data, int32_t sourceRowBytes, uint8_t *target,
+                   int32_t targetRowBytes, int32_t planes, const Rect &tile) {
+  const uint8_t *source = static_cast<const uint8_t *>(data);
   if (planes == 3)
     Convert<3>(source, sourceRowBytes, target, targetRowBytes, planes, tile);
   else if (planes == 4)
@@ -215,11 +228,10 @@ void FillPreviewPixelMap(const FilterRecord *record, const Rect &tile) {
                    planes, tile);
     }
   } else if (m == 1) {
-    ConvertTile16(reinterpret_cast<const uint16_t *>(source), sourceRowBytes,
-                  target, map.rowBytes, planes, tile);
+    ConvertTile16(source, sourceRowBytes, target, map.rowBytes, planes, tile);
   } else {
-    MagnifyTile16(reinterpret_cast<const uint16_t *>(source), sourceRowBytes,
-                  target, map.rowBytes, m, planes, tile);
+    MagnifyTile16(source, sourceRowBytes, target, map.rowBytes, m, planes,
+                  tile);
   }
 }
 
@@ -236,9 +248,19 @@ void RenderPreviewTile(FilterRecord *record, const Rect &tile) {
   // The output buffer is only somewhere for the engine to write: ask for
   // it at the image's origin, where it always lies inside the image.
   record->outRect = Rect{0, 0, Height(request), Width(request)};
+  int32_t width, height;
+  ScaledImageSize(record, previewState.reduction, 1, &width, &height);
+  const AskedTile asked =
+      AskForTile(record, Rect{0, 0, int16_t(height), int16_t(width)});
   if (int16_t(record->advanceState()) != 0) return;  // a hole, silently
+  // Less than asked is a hole too: never garbage in the window.
+  HostTile delivered;
+  if (!TakeDeliveredTile(record, asked, request, &delivered)) return;
   record->outRect = request;
-  if (previewState.previewOn) ProcessTile(record);
+  if (previewState.previewOn) {
+    if (!HostTileFits(delivered)) return;
+    ProcessHostTile(delivered);
+  }
   FillPreviewPixelMap(record, tile);
   ShowPreviewTile(record, tile);
 }

@@ -37,12 +37,12 @@ void ShowPreviewTile(const FilterRecord *record, const Rect &tile);
 // Pixel loops from a host buffer into an 8-bit target. The magnified
 // ones lay the tile on the grid of m by m blocks anchored at imageRect's
 // top-left corner; 16-bit samples (0..32768) become (v x 511) >> 16.
+// Rows lie sourceRowBytes bytes apart, odd counts included.
 void MagnifyTile8(const uint8_t *source, int32_t sourceRowBytes,
                   uint8_t *target, int32_t targetRowBytes, int32_t m,
                   int32_t planes, const Rect &tile);
-void MagnifyTile16(const uint16_t *source, int32_t sourceRowBytes,
-                   uint8_t *target, int32_t targetRowBytes, int32_t m,
-                   int32_t planes, const Rect &tile);
-void ConvertTile16(const uint16_t *source, int32_t sourceRowBytes,
-                   uint8_t *target, int32_t targetRowBytes, int32_t planes,
+void MagnifyTile16(const void *source, int32_t sourceRowBytes, uint8_t *target,
+                   int32_t targetRowBytes, int32_t m, int32_t planes,
                    const Rect &tile);
+void ConvertTile16(const void *source, int32_t sourceRowBytes, uint8_t *target,
+                   int32_t targetRowBytes, int32_t planes, const Rect &tile);

@@ -38,14 +38,20 @@ int32_t InputMargin(double reach) {
 }
 
 void BlurRows(const FilterRecord *record) {
-  const TileGeometry g = GetTileGeometry(record);
+  BlurTileRows(GetTileGeometry(record));
+}
+
+void BlurColumns(const FilterRecord *record) {
+  BlurTileColumns(GetTileGeometry(record));
+}
+
+void BlurTileRows(const TileGeometry &g) {
   Kernels().blurRows(ValuePlane, kValueStride, g.rows + 2 * g.margin, g.columns,
                      CurrentRadii(), BoxDivisorTable.data(), RowBlurBuffer,
                      BlurScratch);
 }
 
-void BlurColumns(const FilterRecord *record) {
-  const TileGeometry g = GetTileGeometry(record);
+void BlurTileColumns(const TileGeometry &g) {
   Kernels().blurColumns(RowBlurBuffer, g.rows, g.columns, CurrentRadii(),
                         BoxDivisorTable.data(), BlurredTile, BlurScratch);
 }

@@ -30,3 +30,6 @@ int32_t InputMargin(double reach);
 // RowBlurBuffer, then the output columns into BlurredTile.
 void BlurRows(const FilterRecord *record);
 void BlurColumns(const FilterRecord *record);
+struct TileGeometry;
+void BlurTileRows(const TileGeometry &g);
+void BlurTileColumns(const TileGeometry &g);

@@ -7,4 +7,5 @@
 #include "engine/colour_space.h"
 #include "engine/pipeline.h"
 #include "engine/tables.h"
+#include "engine/tile_request.h"
 #include "engine/tile_walk.h"

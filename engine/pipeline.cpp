@@ -4,7 +4,9 @@
 // per-pixel work is in the kernels; this file walks rows.
 #include "engine/pipeline.h"
 
+#include <algorithm>
 #include <cstddef>
+#include <cstring>
 
 #include "engine/blur.h"
 #include "engine/dispatch.h"
@@ -25,8 +27,9 @@ constexpr size_t kTileBytes = size_t(kTileSide) * kTileSide * 2;
 constexpr size_t kRowBlurPlaneBytes = size_t(kPlaneRows) * kTileSide * 2;
 constexpr size_t kScratchBytes = size_t(kBlurScratchValues) * 2;
 static_assert(kBlurStride == kTileSide, "blur buffers share the tile's rows");
+constexpr size_t kRowScratchBytes = 65536;
 static_assert(kPlaneAlignment + kValueBytes + 3 * kTileBytes +
-                      kRowBlurPlaneBytes + kScratchBytes <=
+                      kRowBlurPlaneBytes + kScratchBytes + kRowScratchBytes <=
                   size_t(kEngineMemoryBytes),
               "the planes fit the work area");
 
@@ -57,68 +60,141 @@ Conversions<uint16_t> ConversionsOf(const EngineKernels &k, uint16_t) {
   return {k.valuesFrom16, k.coloursFrom16, k.coloursTo16};
 }
 
-// Row strides are in bytes; a 16-bit row advances rowBytes / 2 samples.
+// A row of 16-bit samples need not start on an even address (the host's
+// row bytes may be odd): such a run is read, or written, through an
+// aligned copy in the work area, a piece at a time.
+unsigned char *RowScratch;
+
 template <typename Sample>
-ptrdiff_t SampleStride(int32_t rowBytes) {
-  return rowBytes / ptrdiff_t(sizeof(Sample));
+bool Aligned(const unsigned char *bytes) {
+  return reinterpret_cast<uintptr_t>(bytes) % alignof(Sample) == 0;
+}
+
+template <typename Sample, typename Convert>
+void ReadRun(const unsigned char *source, int32_t planes, int32_t count,
+             Convert convert) {
+  if (Aligned<Sample>(source)) {
+    convert(reinterpret_cast<const Sample *>(source), 0, count);
+    return;
+  }
+  const size_t pixelBytes = size_t(planes) * sizeof(Sample);
+  const int32_t piece = int32_t(kRowScratchBytes / pixelBytes);
+  for (int32_t done = 0; done < count; done += piece) {
+    const int32_t n = count - done < piece ? count - done : piece;
+    std::memcpy(RowScratch, source + done * pixelBytes, n * pixelBytes);
+    convert(reinterpret_cast<const Sample *>(RowScratch), done, n);
+  }
+}
+
+template <typename Sample, typename Convert>
+void WriteRun(unsigned char *target, int32_t planes, int32_t count,
+              Convert convert) {
+  if (Aligned<Sample>(target)) {
+    convert(reinterpret_cast<Sample *>(target), 0, count);
+    return;
+  }
+  const size_t pixelBytes = size_t(planes) * sizeof(Sample);
+  const int32_t piece = int32_t(kRowScratchBytes / pixelBytes);
+  for (int32_t done = 0; done < count; done += piece) {
+    const int32_t n = count - done < piece ? count - done : piece;
+    unsigned char *at = target + done * pixelBytes;
+    // Samples after the first three keep the host's values.
+    std::memcpy(RowScratch, at, n * pixelBytes);
+    convert(reinterpret_cast<Sample *>(RowScratch), done, n);
+    std::memcpy(at, RowScratch, n * pixelBytes);
+  }
 }
 
 template <typename Sample>
-void ConvertTileInOf(const FilterRecord *record) {
-  const TileGeometry g = GetTileGeometry(record);
+void ConvertTileInOf(const HostTile &tile) {
+  const TileGeometry g = GetTileGeometry(tile.outRect);
   const Conversions<Sample> convert = ConversionsOf(Kernels(), Sample());
   const FloatModeGuard floatMode;
-  const int32_t planes = record->planes;
-  const ptrdiff_t stride = SampleStride<Sample>(record->inRowBytes);
-  const Sample *first = static_cast<const Sample *>(record->inData) +
-                        g.inTop * stride + ptrdiff_t(g.inLeft) * planes;
+  const int32_t planes = tile.planes;
+  const ptrdiff_t pixelBytes = ptrdiff_t(planes) * ptrdiff_t(sizeof(Sample));
+  const Rect &usable = tile.inUsable;
+  // The wanted input: the output tile grown by the margin. Its columns
+  // from first to end lie in usable; those outside repeat usable's edge
+  // column, its rows outside usable repeat usable's edge row.
+  const int32_t top = tile.outRect.top - g.margin;
+  const int32_t left = tile.outRect.left - g.margin;
   const int32_t width = g.columns + 2 * g.margin;
-  // Only the output tile needs hue and saturation; the margin around it
-  // only feeds the blur.
-  const ptrdiff_t right = ptrdiff_t(g.margin + g.columns) * planes;
+  const int32_t first = std::max(usable.left - left, 0);
+  const int32_t end = std::min(usable.right - left, width);
+  const unsigned char *inData = static_cast<const unsigned char *>(tile.inData);
   for (int32_t j = 0; j < g.rows + 2 * g.margin; ++j) {
-    const Sample *source = first + j * stride;
+    const int32_t imageRow =
+        std::min(std::max(top + j, int32_t(usable.top)), usable.bottom - 1);
+    const unsigned char *row =
+        inData + ptrdiff_t(imageRow - tile.inRect.top) * tile.inRowBytes;
+    const auto at = [&](int32_t column) {
+      return row + ptrdiff_t(left + column - tile.inRect.left) * pixelBytes;
+    };
     uint16_t *values = ValuePlane + ptrdiff_t(j) * kValueStride;
+    const auto readValues = [&](int32_t from, int32_t to) {
+      if (to <= from) return;
+      ReadRun<Sample>(at(from), planes, to - from,
+                      [&](const Sample *s, int32_t done, int32_t n) {
+                        convert.values(s, planes, values + from + done, n);
+                      });
+    };
     const int32_t y = j - g.margin;
     if (y < 0 || y >= g.rows) {
-      convert.values(source, planes, values, width);
-      continue;
+      readValues(first, end);
+    } else {
+      // Only the output tile needs hue and saturation; the margin around
+      // it only feeds the blur.
+      readValues(first, g.margin);
+      const ptrdiff_t plane = ptrdiff_t(y) * kTileSide;
+      ReadRun<Sample>(at(g.margin), planes, g.columns,
+                      [&](const Sample *s, int32_t done, int32_t n) {
+                        convert.colours(s, planes, HuePlane + plane + done,
+                                        SaturationPlane + plane + done,
+                                        values + g.margin + done, n);
+                      });
+      readValues(g.margin + g.columns, end);
     }
-    convert.values(source, planes, values, g.margin);
-    convert.colours(source + ptrdiff_t(g.margin) * planes, planes,
-                    HuePlane + ptrdiff_t(y) * kTileSide,
-                    SaturationPlane + ptrdiff_t(y) * kTileSide,
-                    values + g.margin, g.columns);
-    convert.values(source + right, planes, values + g.margin + g.columns,
-                   g.margin);
+    std::fill(values, values + first, values[first]);
+    std::fill(values + end, values + width, values[end - 1]);
   }
 }
 
 template <typename Sample>
-void ConvertTileOutOf(const FilterRecord *record) {
-  const TileGeometry g = GetTileGeometry(record);
+void ConvertTileOutOf(const HostTile &tile) {
+  const TileGeometry g = GetTileGeometry(tile.outRect);
   const Conversions<Sample> convert = ConversionsOf(Kernels(), Sample());
-  const ptrdiff_t stride = SampleStride<Sample>(record->outRowBytes);
-  Sample *outData = static_cast<Sample *>(record->outData);
+  const int32_t planes = tile.planes;
+  unsigned char *outData = static_cast<unsigned char *>(tile.outData);
   for (int32_t y = 0; y < g.rows; ++y) {
     const ptrdiff_t row = ptrdiff_t(y) * kTileSide;
-    convert.back(HuePlane + row, SaturationPlane + row,
-                 ValuePlane + ptrdiff_t(g.margin + y) * kValueStride + g.margin,
-                 outData + y * stride, record->planes, g.columns);
+    const uint16_t *values =
+        ValuePlane + ptrdiff_t(g.margin + y) * kValueStride + g.margin;
+    WriteRun<Sample>(outData + ptrdiff_t(y) * tile.outRowBytes, planes,
+                     g.columns, [&](Sample *s, int32_t done, int32_t n) {
+                       convert.back(HuePlane + row + done,
+                                    SaturationPlane + row + done, values + done,
+                                    s, planes, n);
+                     });
   }
 }
 
 template <typename Sample>
-void ProcessTileOf(const FilterRecord *record) {
+void ProcessTileOf(const HostTile &tile) {
   // Every stage works out the box radii from the reach in double: in our
   // float mode, not the host's (whose exceptions may be unmasked).
   const FloatModeGuard floatMode;
-  if (!TileFitsWorkArea(record)) return;
-  ConvertTileInOf<Sample>(record);
-  BlurRows(record);
-  BlurColumns(record);
-  SharpenTile(record);
-  ConvertTileOutOf<Sample>(record);
+  if (!HostTileFits(tile)) return;
+  const TileGeometry g = GetTileGeometry(tile.outRect);
+  ConvertTileInOf<Sample>(tile);
+  BlurTileRows(g);
+  BlurTileColumns(g);
+  SharpenTileOf(g);
+  ConvertTileOutOf<Sample>(tile);
+}
+
+bool Inside(const Rect &inner, const Rect &outer) {
+  return inner.top >= outer.top && inner.left >= outer.left &&
+         inner.bottom <= outer.bottom && inner.right <= outer.right;
 }
 
 }  // namespace
@@ -142,12 +218,14 @@ void AttachEngineMemory(const FilterRecord *, void *block) {
   RowBlurBuffer = take(kRowBlurPlaneBytes);
   BlurredTile = take(kTileBytes);
   BlurScratch = take(kScratchBytes);
+  RowScratch = reinterpret_cast<unsigned char *>(take(kRowScratchBytes));
   BuildSaturationWeights();
 }
 
 void DetachEngineMemory(const FilterRecord *) {
   ValuePlane = HuePlane = SaturationPlane = nullptr;
   RowBlurBuffer = BlurredTile = BlurScratch = nullptr;
+  RowScratch = nullptr;
 }
 
 void SetInputRectFromOutput(FilterRecord *record) {
@@ -160,31 +238,53 @@ void SetInputRectFromOutput(FilterRecord *record) {
   record->inRect.right = int16_t(out.right + margin);
 }
 
-TileGeometry GetTileGeometry(const FilterRecord *record) {
-  const Rect &in = record->inRect, &out = record->outRect;
+TileGeometry GetTileGeometry(const Rect &out) {
   TileGeometry g;
   g.margin = InputMargin(BlurReach);
   g.rows = out.bottom - out.top;
   g.columns = out.right - out.left;
-  g.inTop = out.top - in.top - g.margin;
-  g.inLeft = out.left - in.left - g.margin;
   return g;
+}
+
+TileGeometry GetTileGeometry(const FilterRecord *record) {
+  return GetTileGeometry(record->outRect);
+}
+
+HostTile HostTileOf(const FilterRecord *record) {
+  return {record->inData,  record->inRowBytes, record->inRect,
+          record->inRect,  record->outData,    record->outRowBytes,
+          record->outRect, record->planes,     record->depth};
 }
 
 // The callers keep these; checking them costs nothing per pixel and
 // turns a wrong rectangle into an untouched tile instead of an overrun.
+bool HostTileFits(const HostTile &tile) {
+  const Rect &out = tile.outRect, &usable = tile.inUsable;
+  return ValuePlane != nullptr && tile.inData != nullptr &&
+         tile.outData != nullptr && tile.planes >= 3 && out.top < out.bottom &&
+         out.left < out.right && out.bottom - out.top <= kTileSide &&
+         out.right - out.left <= kTileSide && Inside(out, usable) &&
+         Inside(usable, tile.inRect);
+}
+
+// A replicating host's tile holds the whole margin around the output.
 bool TileFitsWorkArea(const FilterRecord *record) {
+  const FloatModeGuard floatMode;  // the margin comes from a double
   const Rect &in = record->inRect, &out = record->outRect;
   const int32_t margin = InputMargin(BlurReach);
-  return ValuePlane != nullptr && record->inData != nullptr &&
-         record->outData != nullptr && record->planes >= 3 &&
-         out.top < out.bottom && out.left < out.right &&
-         out.bottom - out.top <= kTileSide &&
-         out.right - out.left <= kTileSide && in.top <= out.top - margin &&
+  return HostTileFits(HostTileOf(record)) && in.top <= out.top - margin &&
          in.left <= out.left - margin && in.bottom >= out.bottom + margin &&
          in.right >= out.right + margin &&
          in.bottom - in.top <= kWorkTileSide &&
          in.right - in.left <= kWorkTileSide;
+}
+
+void ProcessHostTile(const HostTile &tile) {
+  if (tile.depth == 16) {
+    ProcessTileOf<uint16_t>(tile);
+  } else {
+    ProcessTileOf<uint8_t>(tile);
+  }
 }
 
 void ProcessTile(const FilterRecord *record) {
@@ -203,31 +303,34 @@ int32_t ProcessTileCounted(const FilterRecord *record) {
 }
 
 void ProcessTile8(const FilterRecord *record) {
-  ProcessTileOf<uint8_t>(record);
+  if (TileFitsWorkArea(record)) ProcessTileOf<uint8_t>(HostTileOf(record));
 }
 
 void ProcessTile16(const FilterRecord *record) {
-  ProcessTileOf<uint16_t>(record);
+  if (TileFitsWorkArea(record)) ProcessTileOf<uint16_t>(HostTileOf(record));
 }
 
 void ConvertTileIn(const FilterRecord *record) {
   if (record->depth == 16) {
-    ConvertTileInOf<uint16_t>(record);
+    ConvertTileInOf<uint16_t>(HostTileOf(record));
   } else {
-    ConvertTileInOf<uint8_t>(record);
+    ConvertTileInOf<uint8_t>(HostTileOf(record));
   }
 }
 
 void ConvertTileOut(const FilterRecord *record) {
   if (record->depth == 16) {
-    ConvertTileOutOf<uint16_t>(record);
+    ConvertTileOutOf<uint16_t>(HostTileOf(record));
   } else {
-    ConvertTileOutOf<uint8_t>(record);
+    ConvertTileOutOf<uint8_t>(HostTileOf(record));
   }
 }
 
 void SharpenTile(const FilterRecord *record) {
-  const TileGeometry g = GetTileGeometry(record);
+  SharpenTileOf(GetTileGeometry(record));
+}
+
+void SharpenTileOf(const TileGeometry &g) {
   const KernelTables tables = CurrentTables();
   const EngineKernels &kernels = Kernels();
   for (int32_t y = 0; y < g.rows; ++y) {

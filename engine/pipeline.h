@@ -39,6 +39,33 @@ extern uint16_t *RowBlurBuffer;  // from the output tile's left column
 extern uint16_t *BlurredTile;    // the blurred values of the output tile
 extern uint16_t *BlurScratch;
 
+// One tile as the host delivered it, in image coordinates: inData holds
+// the pixels of inRect, rows inRowBytes bytes apart (any count, odd
+// too); inUsable is the part of inRect that holds image pixels. The
+// input the blur wants beyond inUsable is inUsable's edge, replicated,
+// so a host that serves only the image's own pixels gives the result of
+// one that replicates its edges. outData receives outRect, which lies in
+// inUsable. planes samples per pixel, depth 16 or else 8 bits.
+struct HostTile {
+  const void *inData;
+  int32_t inRowBytes;
+  Rect inRect;
+  Rect inUsable;
+  void *outData;
+  int32_t outRowBytes;
+  Rect outRect;
+  int32_t planes;
+  int32_t depth;
+};
+// The tile of a host that replicates edges itself: inUsable is inRect.
+HostTile HostTileOf(const FilterRecord *record);
+// The preconditions of ProcessHostTile: a work area, the buffers, an
+// output tile of 1 to 256 pixels a side inside inUsable, and inUsable
+// inside inRect.
+bool HostTileFits(const HostTile &tile);
+// Sharpens the tile; a tile that does not fit is left untouched.
+void ProcessHostTile(const HostTile &tile);
+
 int32_t EngineMemorySize(const FilterRecord *record);
 // Lays out the planes in a block of EngineMemorySize bytes (aligned for
 // 16-bit access) and builds the saturation weights.
@@ -59,16 +86,14 @@ int32_t ProcessTileCounted(const FilterRecord *record);
 void ProcessTile8(const FilterRecord *record);
 void ProcessTile16(const FilterRecord *record);
 
-// Where the planes lie in the host's input: the value plane's first
-// pixel is inData's pixel (inTop, inLeft), and it holds rows + 2 margin
-// rows of columns + 2 margin values.
+// The planes' extent: the value plane holds rows + 2 margin rows of
+// columns + 2 margin values around the output tile.
 struct TileGeometry {
   int32_t margin;
   int32_t rows;     // of the output tile
   int32_t columns;  // of the output tile
-  int32_t inTop;
-  int32_t inLeft;
 };
+TileGeometry GetTileGeometry(const Rect &outRect);
 TileGeometry GetTileGeometry(const FilterRecord *record);
 // The preconditions of the stages: a work area, the host's buffers, an
 // output tile of 1 to 256 pixels a side and an input tile that holds it
@@ -82,6 +107,7 @@ bool TileFitsWorkArea(const FilterRecord *record);
 void ConvertTileIn(const FilterRecord *record);
 void SharpenTile(const FilterRecord *record);
 void ConvertTileOut(const FilterRecord *record);
+void SharpenTileOf(const TileGeometry &g);
 
 // The sharpening step over a row of planar working pixels with the
 // current tables: each value moves away from its blurred value by the

@@ -41,12 +41,54 @@ HandleEntry *FindLive(HandleBook *book, Handle h, const char *operation) {
   return e;
 }
 
+// A block with its guard bytes around it; returns the data's address.
+char *AllocateGuarded(int32_t size, int fill) {
+  char *block =
+      static_cast<char *>(std::malloc(size_t(size) + 2 * kGuardBytes));
+  if (block == nullptr)
+    return nullptr;
+  std::memset(block, kGuardByte, kGuardBytes);
+  std::memset(block + kGuardBytes, fill, size_t(size));
+  std::memset(block + kGuardBytes + size, kGuardByte, kGuardBytes);
+  return block + kGuardBytes;
+}
+
+void FreeGuarded(char *data) {
+  if (data)
+    std::free(data - kGuardBytes);
+}
+
+bool GuardIntact(const char *guard) {
+  for (int32_t i = 0; i < kGuardBytes; ++i)
+    if (uint8_t(guard[i]) != kGuardByte)
+      return false;
+  return true;
+}
+
+// Reports, once per handle, a write before the block's start or past its
+// end.
+void CheckGuards(HandleBook *book, HandleEntry *e, const char *when) {
+  const char *data = *e->master;
+  if (data == nullptr || e->guardReported)
+    return;
+  const bool before = GuardIntact(data - kGuardBytes);
+  const bool after = GuardIntact(data + e->size);
+  if (before && after)
+    return;
+  e->guardReported = true;
+  const char *where = after    ? "before its start"
+                      : before ? "past its end"
+                               : "past both ends";
+  book->failures.push_back(Describe(*e) + ": written " + where +
+                           " (found at " + when + ")");
+}
+
 } // namespace
 
 HandleBook::~HandleBook() {
   for (auto &item : entries)
     if (item.second.master)
-      std::free(*item.second.master);
+      FreeGuarded(*item.second.master);
 }
 
 Handle BookNewHandle(HandleBook *book, int32_t size, bool counted) {
@@ -59,10 +101,9 @@ Handle BookNewHandle(HandleBook *book, int32_t size, bool counted) {
   }
   if (size < 0)
     return nullptr;
-  char *data = static_cast<char *>(std::malloc(size_t(size) + 1));
+  char *data = AllocateGuarded(size, book->newFill);
   if (data == nullptr)
     return nullptr;
-  std::memset(data, book->newFill, size_t(size) + 1);
   HandleEntry entry;
   entry.serial = int32_t(book->entries.size()) + 1;
   entry.size = size;
@@ -85,7 +126,8 @@ void BookDisposeHandle(HandleBook *book, Handle h, bool counted) {
   if (counted && e->lockCount != 0)
     book->failures.push_back("dispose of " + Describe(*e) + " still locked " +
                              std::to_string(e->lockCount) + " time(s)");
-  std::free(*e->master);
+  CheckGuards(book, e, "dispose");
+  FreeGuarded(*e->master);
   *e->master = nullptr;
   AddLiveBytes(book, -int64_t(e->size));
   e->live = false;
@@ -108,14 +150,17 @@ OSErr BookSetSize(HandleBook *book, Handle h, int32_t size) {
   // A locked block cannot move: it may shrink in place, not grow.
   if (e->lockCount > 0 && size > e->size)
     return kErrNoMemory;
+  CheckGuards(book, e, "set size");
   if (e->lockCount == 0) {
-    char *data = static_cast<char *>(std::malloc(size_t(size) + 1));
+    char *data = AllocateGuarded(size, book->newFill);
     if (data == nullptr)
       return kErrNoMemory;
-    std::memset(data, book->newFill, size_t(size) + 1);
     std::memcpy(data, *e->master, size_t(size < e->size ? size : e->size));
-    std::free(*e->master);
+    FreeGuarded(*e->master);
     *e->master = data;
+  } else {
+    // Shrunk in place: the new end gets its guard.
+    std::memset(*e->master + size, kGuardByte, kGuardBytes);
   }
   AddLiveBytes(book, int64_t(size) - e->size);
   e->size = size;
@@ -142,6 +187,7 @@ void BookUnlockHandle(HandleBook *book, Handle h) {
   HandleEntry *e = FindLive(book, h, "unlock");
   if (e == nullptr)
     return;
+  CheckGuards(book, e, "unlock");
   if (e->lockCount == 0) {
     book->failures.push_back("unlock of " + Describe(*e) +
                              " that is not locked");
@@ -160,6 +206,7 @@ void CheckHandlesAfterInvocation(HandleBook *book, Handle keep) {
     HandleEntry &e = item.second;
     if (!e.live)
       continue;
+    CheckGuards(book, &e, "the end of the invocation");
     if (e.lockCount != 0 && !e.lockReported) {
       book->failures.push_back(Describe(e) + " left locked " +
                                std::to_string(e.lockCount) + " time(s)");

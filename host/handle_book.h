@@ -4,7 +4,10 @@
 // is reported as a failure with what happened to which handle.
 //
 // A handle is a pointer to a master pointer that holds the data's
-// address, as modules that read *h directly expect. Master pointers are
+// address, as modules that read *h directly expect. Guard bytes lie on
+// both sides of every block; a module that writes past either end is
+// reported when it unlocks or disposes the handle (or at the end of the
+// invocation). Master pointers are
 // kept until the book is destroyed, so a disposed handle is recognised
 // instead of being mistaken for a new one at the same address.
 #pragma once
@@ -24,6 +27,7 @@ struct HandleEntry {
   bool live = true;
   bool leakReported = false;
   bool lockReported = false;
+  bool guardReported = false;
   std::unique_ptr<char *> master; // *master is the data (null when gone)
 };
 
@@ -32,6 +36,10 @@ struct HandleCounts {
           unlocks = 0, getSizes = 0, setSizes = 0, recoverSpaces = 0,
           disposeRegulars = 0;
 };
+
+// Guard bytes on each side of a block, and their value.
+constexpr int32_t kGuardBytes = 16;
+constexpr uint8_t kGuardByte = 0xFD;
 
 // Failure injection: 0 never, N > 0 the N-th call only, kAlways every call.
 constexpr int32_t kAlways = -1;

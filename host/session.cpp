@@ -360,6 +360,7 @@ void InitSession(HostSession *s, const HostConfig &config,
   s->handles.newFill = config.newHandleFill;
   s->tiles.options.behaviour = config.requests;
   s->tiles.options.rowPad = config.rowPad;
+  s->tiles.shortInputAt = config.shortInputAt;
   s->tiles.columnBytesZero = config.columnBytesZero;
   s->tiles.failAt = config.advanceFailAt;
   s->tiles.failCode = config.advanceFailCode;

@@ -57,6 +57,7 @@ struct HostConfig {
   int32_t abortAt = 0; // abortProc answers 1 from its N-th call on
   int32_t advanceFailAt = 0;
   OSErr advanceFailCode = kErrNoMemory;
+  int32_t shortInputAt = 0; // the N-th request gets a column less
   bool noAdvanceState = false; // advanceState null, as in very old hosts
   // The module's own global memory (Windows, see global_book.h): the
   // N-th GlobalAlloc fails; 0 never, kAlways every one.

@@ -71,32 +71,43 @@ void FillConforming(const HostImage &image, const TileRequest &q,
   }
 }
 
-// The part of a request inside the image, as the open-source model
-// reads it: from the clamped origin, placed at the buffer's origin.
+// Where the open-source engine puts a request: the rectangle it serves
+// (clipped at the right and bottom edges), the image pixels it reads
+// (from the clamped origin) and the row step it packs them at.
 struct ClippedArea {
-  int32_t top, left, height, width;
+  Rect served;
+  int32_t top, left, height, width; // image pixels, from the buffer's origin
+  int32_t rowBytes, packedRowBytes;
 };
 
-ClippedArea ClipToImage(const Rect &r, int32_t width, int32_t height) {
-  int32_t top = std::max<int32_t>(r.top, 0);
-  int32_t left = std::max<int32_t>(r.left, 0);
-  int32_t bottom = std::min<int32_t>(r.bottom, height);
-  int32_t right = std::min<int32_t>(r.right, width);
-  return ClippedArea{top, left, std::max(0, bottom - top),
-                     std::max(0, right - left)};
+ClippedArea ClipLikeOpenHost(const Rect &r, int32_t width, int32_t height,
+                             int32_t pixelBytes, int32_t rowPad) {
+  ClippedArea a;
+  a.served = r;
+  a.served.bottom = int16_t(std::min<int32_t>(r.bottom, height));
+  a.served.right = int16_t(std::min<int32_t>(r.right, width));
+  a.top = std::max<int32_t>(r.top, 0);
+  a.left = std::max<int32_t>(r.left, 0);
+  a.height = std::max(0, a.served.bottom - a.top);
+  a.width = std::max(0, a.served.right - a.left);
+  a.rowBytes = std::max(0, a.served.right - r.left) * pixelBytes + rowPad;
+  a.packedRowBytes = r.left < 0 ? a.width * pixelBytes : a.rowBytes;
+  return a;
 }
 
 void FillClipped(const HostImage &image, const TileRequest &q,
-                 TileBuffer *tile) {
+                 const ClippedArea &a, TileBuffer *tile) {
   const int32_t planes = q.hiPlane - q.loPlane + 1;
   const int32_t bps = tile->bytesPerSample;
-  ClippedArea a = ClipToImage(q.rect, image.width, image.height);
   for (int32_t j = 0; j < a.height; ++j) {
-    uint8_t *row = tile->bytes.data() + size_t(j) * size_t(tile->rowBytes);
-    for (int32_t i = 0; i < a.width; ++i)
+    uint8_t *row = tile->bytes.data() + size_t(j) * size_t(a.packedRowBytes);
+    for (int32_t i = 0; i < a.width; ++i) {
+      const int32_t x = SourceIndex(a.left + i, q.rate);
+      const int32_t y = SourceIndex(a.top + j, q.rate);
       for (int32_t p = 0; p < planes; ++p)
         PutSample(row + size_t(i * planes + p) * size_t(bps), bps,
-                  SampleAt(image, a.left + i, a.top + j, q.loPlane + p));
+                  SampleAt(image, x, y, q.loPlane + p));
+    }
   }
 }
 
@@ -150,9 +161,7 @@ OSErr FillTile(const HostImage &image, const TileRequest &request,
       request.loPlane > request.hiPlane)
     return kErrParam;
   TileRequest q = request;
-  if (clipped) {
-    q.rate = 0x10000; // that host does not sample
-  } else {
+  if (!clipped) {
     if (q.rate <= 0)
       return kErrParam;
     if (q.padding < kPaddingErrorOnBounds || q.padding > 255)
@@ -162,20 +171,33 @@ OSErr FillTile(const HostImage &image, const TileRequest &request,
          q.rect.bottom > SampledExtent(image.height, q.rate) ||
          q.rect.right > SampledExtent(image.width, q.rate)))
       return kErrParam;
+  } else if (q.rate <= 0) {
+    return kErrParam;
   }
   const int64_t planes = q.hiPlane - q.loPlane + 1;
-  const int64_t w = q.rect.right - q.rect.left;
-  const int64_t h = q.rect.bottom - q.rect.top;
-  const int64_t rowBytes = w * planes * tile->bytesPerSample + options.rowPad;
+  const int32_t pixelBytes = int32_t(planes) * tile->bytesPerSample;
+  int64_t h = q.rect.bottom - q.rect.top;
+  int64_t rowBytes =
+      int64_t(q.rect.right - q.rect.left) * pixelBytes + options.rowPad;
+  ClippedArea area{};
+  if (clipped) {
+    area = ClipLikeOpenHost(q.rect, int32_t(SampledExtent(image.width, q.rate)),
+                            int32_t(SampledExtent(image.height, q.rate)),
+                            pixelBytes, options.rowPad);
+    q.rect = area.served;
+    h = std::max(0, q.rect.bottom - q.rect.top);
+    rowBytes = area.rowBytes;
+  }
   if (rowBytes * h > options.maxRequestBytes || rowBytes > INT32_MAX)
     return kErrNoMemory;
   tile->rowBytes = int32_t(rowBytes);
+  tile->packedRowBytes = clipped ? area.packedRowBytes : tile->rowBytes;
   tile->bytes.assign(size_t(rowBytes * h),
                      clipped ? kUnfilledByte : kNoPaddingByte);
   tile->request = q;
   tile->valid = true;
   if (clipped)
-    FillClipped(image, q, tile);
+    FillClipped(image, q, area, tile);
   else
     FillConforming(image, q, tile);
   return 0;
@@ -192,17 +214,18 @@ void WriteTile(const TileBuffer &tile, const Rect &clip,
   int32_t height = q.rect.bottom - q.rect.top;
   int32_t width = q.rect.right - q.rect.left;
   if (behaviour == RequestBehaviour::kClipLikeOpenHost) {
-    ClippedArea a = ClipToImage(q.rect, image->width, image->height);
-    top = a.top;
-    left = a.left;
-    height = a.height;
-    width = a.width;
+    // Back from where the fill put the pixels (the output is not sampled).
+    top = std::max<int32_t>(top, 0);
+    left = std::max<int32_t>(left, 0);
+    height = std::max(0, q.rect.bottom - top);
+    width = std::max(0, q.rect.right - left);
   }
   for (int32_t j = 0; j < height; ++j) {
     int32_t y = top + j;
     if (y < 0 || y >= image->height)
       continue;
-    const uint8_t *row = tile.bytes.data() + size_t(j) * size_t(tile.rowBytes);
+    const uint8_t *row =
+        tile.bytes.data() + size_t(j) * size_t(tile.packedRowBytes);
     for (int32_t i = 0; i < width; ++i) {
       int32_t x = left + i;
       if (x < 0 || x >= image->width || !InsideClip(clip, x, y))
@@ -245,6 +268,9 @@ OSErr AdvanceTiles(TileServer *server, FilterRecord *record,
     in.padding = record->inputPadding;
     in.rate = record->inputRate;
     result = FillTile(source, in, server->options, &server->input);
+    if (result == 0 && fromModule &&
+        server->moduleCalls == server->shortInputAt && server->input.valid)
+      --server->input.request.rect.right;
   }
   if (result == 0) {
     TileRequest out;
@@ -261,6 +287,11 @@ OSErr AdvanceTiles(TileServer *server, FilterRecord *record,
     ReleaseBuffer(&server->output);
   }
   SetLayoutFields(*server, record);
+  // The served rectangles, as that host rewrites them.
+  if (result == 0 && server->input.valid)
+    record->inRect = server->input.request.rect;
+  if (result == 0 && server->output.valid)
+    record->outRect = server->output.request.rect;
   call.result = result;
   if (server->log.size() < kMaxAdvanceLog)
     server->log.push_back(call);

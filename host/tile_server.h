@@ -2,10 +2,13 @@
 // it writes the previous output back into the document and hands out the
 // pixels of inRect and a buffer for outRect, every requested plane
 // interleaved. Two behaviours: a conforming host (inputRate sampling,
-// padding as the module asks), and one modelled on an open-source host
-// engine that ignores both, leaves what lies past the right or bottom
-// edge unfilled and shifts the rows of a request with negative top or
-// left to the buffer's origin.
+// padding as the module asks), and an imitation of an open-source host
+// engine that says it cannot pad (supportsPadding 0) and ignores the
+// padding fields: a request with a negative top is filled from image row
+// 0 on; one with a negative left gets row bytes for the requested width
+// but rows packed at the clipped width (the rows shear); one past the
+// right or bottom edge is clipped there and the record's rectangle
+// rewritten to it. Requests inside the image are served exactly.
 #pragma once
 
 #include <cstdint>
@@ -44,7 +47,8 @@ struct TileBuffer {
   bool valid = false; // false for an empty rectangle: no data
   TileRequest request;
   int32_t bytesPerSample = 1;
-  int32_t rowBytes = 0;
+  int32_t rowBytes = 0;       // what the record says
+  int32_t packedRowBytes = 0; // where the rows really lie
   std::vector<uint8_t> bytes;
 };
 
@@ -78,6 +82,9 @@ struct TileServer {
   ServeOptions options;
   bool columnBytesZero = false; // a host that leaves the layout fields 0
   int32_t failAt = 0;           // the module's N-th call fails (0: never)
+  // The module's N-th call gets one input column less than it asked
+  // for, inRect rewritten to say so (0: never).
+  int32_t shortInputAt = 0;
   OSErr failCode = kErrNoMemory;
   int32_t moduleCalls = 0;
   TileBuffer input;

@@ -41,11 +41,12 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 extern "C" void ENTRYPOINT(int16_t selector, void *record, intptr_t *data,
                            int16_t *result) {
   (void)data;  // the module keeps its state in static storage
-  if (selector < 0 || selector >= kSelectorCount) {
+  // Nothing to work on: refused like an unknown selector, not a crash.
+  if (selector < 0 || selector >= kSelectorCount || !record) {
     if (result) *result = int16_t(kErrFilterBadParameters);
     return;
   }
-  if (selector != kSelectorAbout && record) {
+  if (selector != kSelectorAbout) {
     FilterRecord *filter = static_cast<FilterRecord *>(record);
     hostPlatformData = static_cast<const PlatformData *>(filter->platformData);
     // Hosts older than 16-bit support leave depth 0: that means 8 bits.

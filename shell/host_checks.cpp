@@ -38,18 +38,18 @@ bool IsOldWindowsNT() {
          version.dwMajorVersion <= 4;
 }
 
+int32_t CheckImage(const FilterRecord *record) {
+  if (record->imageMode != kModeRGB && record->imageMode != kModeRGB48)
+    return IDS_BAD_IMAGE_MODE;
+  if (record->planes < 3) return IDS_TOO_FEW_PLANES;
+  return 0;
+}
+
+// Hosts are accepted by what they can do, whatever their signature: the
+// run copes with hosts that do not replicate edges.
 int32_t CheckHostEnvironment(const FilterRecord *record) {
-  int32_t code = 0;
-  if (IsOldWindowsNT()) {
-    code = IDS_OS_INCOMPATIBLE;
-  } else if (record->imageMode != kModeRGB && record->imageMode != kModeRGB48) {
-    code = IDS_BAD_IMAGE_MODE;
-  } else if (record->planes < 3) {
-    code = IDS_TOO_FEW_PLANES;
-  } else if (record->hostSig != kHostSig8BIM &&
-             record->hostSig != kHostSigMFI1) {
-    code = IDS_NO_UNBOUND_REQUESTS;
-  }
+  const int32_t code =
+      IsOldWindowsNT() ? IDS_OS_INCOMPATIBLE : CheckImage(record);
   if (code != 0) ReportError(record, code);
   return code;
 }

@@ -2,6 +2,8 @@
 // module's memory; without one the module emulates a handle with global
 // memory: a movable block holding the address of a fixed data block,
 // whose address is its handle too, so locking it yields the address.
+#include <climits>
+
 #include "shell/shell.h"
 
 namespace {
@@ -43,6 +45,14 @@ char *LockEmulatedHandle(Handle handle) {
   char *address = *slot ? static_cast<char *>(GlobalLock(*slot)) : nullptr;
   GlobalUnlock(AsGlobal(handle));
   return address;
+}
+
+int32_t EmulatedHandleSize(Handle handle) {
+  void **slot = static_cast<void **>(GlobalLock(AsGlobal(handle)));
+  if (!slot) return 0;
+  const SIZE_T size = *slot ? GlobalSize(*slot) : 0;
+  GlobalUnlock(AsGlobal(handle));
+  return size > SIZE_T(INT32_MAX) ? INT32_MAX : int32_t(size);
 }
 
 void UnlockEmulatedHandle(Handle handle) {
@@ -89,4 +99,11 @@ void UnlockHostHandle(const FilterRecord *record, Handle handle) {
     record->handleProcs->unlockProc(handle);
   else
     UnlockEmulatedHandle(handle);
+}
+
+int32_t HostHandleSize(const FilterRecord *record, Handle handle) {
+  if (!handle) return 0;
+  if (HostHandleProcsUsable(record))
+    return record->handleProcs->getSizeProc(handle);
+  return EmulatedHandleSize(handle);
 }

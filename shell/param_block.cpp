@@ -12,6 +12,12 @@ ParamBlock *LockBlock(const FilterRecord *record, Handle handle) {
   return reinterpret_cast<ParamBlock *>(LockHostHandle(record, handle, false));
 }
 
+// A block too small for the record (an older or another plug-in's) is
+// never read or written: not even its signature is looked at.
+bool HoldsWholeBlock(const FilterRecord *record) {
+  return HostHandleSize(record, record->parameters) >= kBlockBytes;
+}
+
 }  // namespace
 
 int32_t DoParameters(FilterRecord *record) {
@@ -49,6 +55,12 @@ int32_t CreateParamBlock(FilterRecord *record) {
 
 int32_t RevalidateParamBlock(FilterRecord *record) {
   if (!record->parameters) return kErrNilHandle;
+  if (!HoldsWholeBlock(record)) {
+    // Replaced by a new block, as if the host had held none.
+    DisposeHostHandle(record, record->parameters);
+    record->parameters = nullptr;
+    return CreateParamBlock(record);
+  }
   ParamBlock *block = LockBlock(record, record->parameters);
   if (!block) return kErrMemLocked;
   int32_t result = IDS_UNKNOWN_PARAMETERS;
@@ -65,6 +77,7 @@ int32_t LoadParamsFromBlock(FilterRecord *record) {
   // Every failure below leaves the defaults in force.
   ResetCurrentParams();
   if (!record->parameters) return kErrNilHandle;
+  if (!HoldsWholeBlock(record)) return IDS_UNKNOWN_PARAMETERS;
   const ParamBlock *block = LockBlock(record, record->parameters);
   if (!block) return kErrMemLocked;
   int32_t result = IDS_UNKNOWN_PARAMETERS;
@@ -81,12 +94,18 @@ int32_t LoadParamsFromBlock(FilterRecord *record) {
 
 int32_t StoreParamsToBlock(FilterRecord *record) {
   if (!record->parameters) return kErrNilHandle;
+  if (!HoldsWholeBlock(record)) return IDS_UNKNOWN_PARAMETERS;
   ParamBlock *block = LockBlock(record, record->parameters);
   if (!block) return kErrMemLocked;
   int32_t result = IDS_UNKNOWN_PARAMETERS;
   if (block->signature == kBlockSignature) {
     CopyOutOfCurrentParams(&block->params);
-    result = WriteLastUsedSettings(block);
+    // The file carries our own header whatever the block's said, so that
+    // the next session accepts it.
+    ParamBlock file;
+    InitParamBlockHeader(&file);
+    file.params = block->params;
+    result = WriteLastUsedSettings(&file);
   }
   UnlockHostHandle(record, record->parameters);
   return result;

@@ -80,13 +80,30 @@ int32_t RunTileLoop(FilterRecord *record) {
   record->inputRate = record->maskRate = kFullResolution;
 
   // An empty filterRect yields no tile: nothing is requested.
+  const Rect image = ImageRect(record);
   while (result == 0 && NextTile(record)) {
+    const AskedTile request = AskForTile(record, image);
     result = int16_t(record->advanceState());
     if (result != 0) break;
     result = record->abortProc ? uint8_t(record->abortProc()) : 0;
     if (result != 0) break;
-    progress.done += ProcessTileCounted(record);
+    // A tile the host did not deliver in full ends the run: filtering
+    // around it would report a document done that is not.
+    HostTile tile;
+    if (!TakeDeliveredTile(record, request, request.out, &tile) ||
+        !HostTileFits(tile)) {
+      ShowErrorMessage(IDS_TILE_NOT_DELIVERED);
+      result = IDS_TILE_NOT_DELIVERED;
+      break;
+    }
+    ProcessHostTile(tile);
+    const Rect &out = request.out;
+    progress.done += (out.bottom - out.top) * (out.right - out.left) *
+                     (record->outHiPlane - record->outLoPlane + 1);
     progress.Report(record);
+    // The next tile follows the one asked for, whatever the host wrote.
+    record->inRect = request.wantedIn;
+    record->outRect = out;
   }
   EmptyRequests(record);
   return result;
@@ -113,11 +130,19 @@ int32_t FilterWithEngineMemory(FilterRecord *record) {
 }
 
 int32_t RunStart(FilterRecord *record) {
+  // The host must learn that nothing was filtered: with the flat-image
+  // cases it copies no source into the destination.
   if (!record->advanceState) {
     ShowErrorMessage(IDS_NO_ADVANCE_STATE);
-    return 0;
+    return IDS_NO_ADVANCE_STATE;
   }
-  int32_t result = LoadParamsFromBlock(record);
+  // A repeat comes without the parameters selector and its checks.
+  int32_t result = CheckImage(record);
+  if (result != 0) {
+    ReportError(record, result);
+    return result;
+  }
+  result = LoadParamsFromBlock(record);
   if (result != 0) return result;
   result = AllocEngineMemory(record);
   if (result == 0) result = FilterWithEngineMemory(record);

@@ -41,10 +41,15 @@ Handle NewHostHandle(const FilterRecord *record, int32_t size);
 void DisposeHostHandle(const FilterRecord *record, Handle handle);
 char *LockHostHandle(const FilterRecord *record, Handle handle, bool moveHigh);
 void UnlockHostHandle(const FilterRecord *record, Handle handle);
+// The bytes a handle holds: the suite's getSizeProc, or the size of the
+// emulation's data block; 0 for a null handle.
+int32_t HostHandleSize(const FilterRecord *record, Handle handle);
 
 // Host and image checks and the message box (host_checks.cpp). Codes are
 // string identifiers of resources/resource_ids.h.
 int32_t CheckHostEnvironment(const FilterRecord *record);
+// The image mode and plane checks alone, without a message.
+int32_t CheckImage(const FilterRecord *record);
 bool IsOldWindowsNT();
 void ShowErrorMessage(int32_t code);
 int32_t ReportError(const FilterRecord *record, int32_t code);

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "host/report.h"
 #include "tests/module/dialog_support.h"
 
 // The 64-bit program only: the emulated 32-bit one opens the dialog once
@@ -149,6 +150,52 @@ TEST_F(DialogPreview, ZoomStepsLabelsAndClampedPanning) {
                          return true;
                        }),
             0);
+}
+
+// A host that cannot pad gets only requests inside the (sampled) image;
+// the preview must still show what a replicating host's shows, pixel for
+// pixel: at a reduction, at 100 % in two corners, and magnified.
+TEST_F(DialogPreview, AHostWithoutPaddingShowsWhatAPaddingHostShows) {
+  const HostImage document = MakeTestPattern(700, 520, 3, 16);
+  const FilterParams values = Values({64, 80, 70, 40, -30, 0, 60, -50, 20});
+  std::string corners;
+  for (int i = 0; i < 3; ++i) corners += "pan 500 400\n";
+  corners += "shot\n";
+  for (int i = 0; i < 6; ++i) corners += "pan -500 -400\n";
+  corners += "shot\n";
+  const std::string script = "show\nshot\nzoom label\n" + corners +
+                             "zoom in\nzoom in\nshow\nshot\nok\n";
+  std::vector<ScriptShot> shots[2];
+  for (int imitated = 0; imitated < 2; ++imitated) {
+    HostConfig config;
+    config.hostSig = FourCC('s', 'p', 'H', 'O');
+    config.rowPad = 1;  // odd row bytes at 16 bits
+    if (imitated) config.requests = RequestBehaviour::kClipLikeOpenHost;
+    DialogHost host(document, config);
+    host.GiveBlock(values);
+    ScriptedRun run = host.Run(InvocationKind::kFromMenu, script);
+    ASSERT_TRUE(run.failures.empty()) << run.failures[0];
+    ASSERT_EQ(run.result, 0);
+    ASSERT_EQ(run.script.shots.size(), 4u);
+    shots[imitated] = run.script.shots;
+    if (imitated) {
+      for (const AdvanceCall &a : host.session.tiles.log)
+        EXPECT_TRUE(a.inRect.top >= 0 && a.inRect.left >= 0)
+            << RectText(a.inRect);
+    }
+  }
+  for (size_t k = 0; k < 4; ++k) {
+    SCOPED_TRACE("shot " + std::to_string(k));
+    const ScriptShot &want = shots[0][k];
+    EXPECT_EQ(Mismatches(shots[1][k],
+                         [&](int32_t x, int32_t y, uint16_t *rgb) {
+                           for (int p = 0; p < 3; ++p)
+                             rgb[p] = SampleAt(want.image, want.previewLeft + x,
+                                               want.previewTop + y, p);
+                           return true;
+                         }),
+              0);
+  }
 }
 
 TEST_F(DialogPreview, ThePointerAndTheReleaseBeep) {

@@ -1,5 +1,6 @@
-// Refusals before the module accepts an invocation: the image, the host
-// and the system, each with its message in a box captioned "Tavorin".
+// Refusals before the module accepts an invocation: the image and the
+// system, each with its message in a box captioned "Tavorin". Hosts are
+// not refused by their signature.
 #include <gtest/gtest.h>
 
 #include "tests/module/run_support.h"
@@ -21,10 +22,10 @@ TEST(HostChecks, RefusesImagesAndHostsItCannotServe) {
        "image mode is set to RGB, \rand the R, G, and B channels are "
        "selected in \rthe channel palette."},
       {"RGB with two planes", 2, 8, kModeRGB, kHostSig8BIM, 1301, ""},
-      {"a host of unknown signature", 3, 8, -1, FourCC('A', 'B', 'C', 'D'),
-       1201,
-       "This application is incompatible with this plugin. \rThe host "
-       "application does not support unbound data requests."},
+      {"a host of unknown signature is accepted", 3, 16, -1,
+       FourCC('A', 'B', 'C', 'D'), 0, nullptr},
+      {"'8BIM' copied without byte swapping is just another signature", 3, 8,
+       -1, 0x4D494238, 0, nullptr},
       {"RGB48 in an 'MFI1' host", 3, 16, -1, kHostSigMFI1, 0, nullptr},
   };
   for (const auto &c : cases) {

@@ -1,5 +1,5 @@
 // The entry point as a host drives it: dispatch, refusal of unknown
-// selectors, the depth default, prepare and finish.
+// selectors and of a null record, the depth default, prepare and finish.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -42,6 +42,17 @@ TEST_F(ModuleEntry, UnknownSelectorsAreRefusedAndTouchNothing) {
     std::vector<unsigned char> before = RecordBytes();
     EXPECT_EQ(CallSelector(&session, selector), -30100) << selector;
     EXPECT_EQ(RecordBytes(), before) << selector;
+  }
+}
+
+// A host that passes no record must get an error, not a crash in the
+// module (which would take the host down with it).
+TEST_F(ModuleEntry, EverySelectorRefusesANullRecord) {
+  for (int16_t selector = kSelectorAbout; selector <= kSelectorFinish;
+       ++selector) {
+    int16_t result = 0;
+    entry(selector, nullptr, nullptr, &result);
+    EXPECT_EQ(result, -30100) << selector;
   }
 }
 

@@ -80,7 +80,8 @@ std::vector<uint8_t> ExpectedPipl(const char *codeKey) {
   w.Property("catg", Pascal("Orvanex"));
   w.Property("name", Pascal("Tavorin..."));
   w.Property(codeKey, CString("ENTRYPOINT"));
-  w.Property("mode", {0x10, 0x00});
+  // Mode flags: RGB is 0x10 of the first byte, RGB48 0x10 of the second.
+  w.Property("mode", {0x10, 0x10});
   w.Property("enbl", CString("in (PSHOP_ImageMode, RGBMode, RGB48Mode) && "
                              "!(PSHOP_NumTargetChannels < 3)"));
   std::vector<uint8_t> fici;
@@ -138,6 +139,9 @@ TEST(ModuleFile, StringTableTexts) {
       {1202,
        "This application is incompatible with this plugin. \rThe host "
        "application does not support color services."},
+      {1210,
+       "The host application did not deliver the image data the plugin "
+       "asked for. \rPart of the image may be left unfiltered."},
       {1301, nullptr},
       {1303,
        "The plugin encountered an invalid image mode. \rPlease make sure the "

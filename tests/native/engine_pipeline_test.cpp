@@ -266,3 +266,163 @@ TEST(WholeImage, ResultsDoNotDependOnTiling) {
 }
 
 }  // namespace
+
+namespace {
+
+Rect Grown(const Rect &r, int32_t by) {
+  return {int16_t(r.top - by), int16_t(r.left - by), int16_t(r.bottom + by),
+          int16_t(r.right + by)};
+}
+
+// Serves a tile the way a host without edge padding does: only the
+// image's own pixels of the request, in a buffer whose rows lie rowBytes
+// apart from an address `shift` bytes past an aligned one, surrounded by
+// `junk` pixels of noise that the engine must not read; the output
+// likewise. The host's own replicated tile stays the source.
+int32_t ServeClipped(const FilterRecord *r, int32_t junk, int32_t rowPad,
+                     int32_t shift) {
+  const int32_t pixelBytes = r->planes * (r->depth == 16 ? 2 : 1);
+  const Rect &in = r->inRect, &out = r->outRect;
+  const Rect usable = {
+      std::max<int16_t>(in.top, 0), std::max<int16_t>(in.left, 0),
+      std::min(in.bottom, r->imageSize.v), std::min(in.right, r->imageSize.h)};
+  const Rect held = Grown(usable, junk);
+  const int32_t inRowBytes = (held.right - held.left) * pixelBytes + rowPad;
+  std::vector<unsigned char> input(
+      size_t(shift + inRowBytes * (held.bottom - held.top)), 0xA5);
+  for (int32_t y = usable.top; y < usable.bottom; ++y) {
+    std::copy_n(static_cast<const unsigned char *>(r->inData) +
+                    (y - in.top) * r->inRowBytes +
+                    (usable.left - in.left) * pixelBytes,
+                (usable.right - usable.left) * pixelBytes,
+                input.begin() + shift + (y - held.top) * inRowBytes +
+                    (usable.left - held.left) * pixelBytes);
+  }
+  const int32_t rows = out.bottom - out.top;
+  const int32_t outRowBytes = (out.right - out.left) * pixelBytes + rowPad;
+  std::vector<unsigned char> output(size_t(shift + outRowBytes * rows));
+  unsigned char *host = static_cast<unsigned char *>(r->outData);
+  for (int32_t y = 0; y < rows; ++y) {
+    std::copy_n(host + y * r->outRowBytes, outRowBytes - rowPad,
+                output.begin() + shift + y * outRowBytes);
+  }
+  ProcessHostTile({input.data() + shift, inRowBytes, held, usable,
+                   output.data() + shift, outRowBytes, out, r->planes,
+                   r->depth});
+  for (int32_t y = 0; y < rows; ++y) {
+    std::copy_n(output.begin() + shift + y * outRowBytes, outRowBytes - rowPad,
+                host + y * r->outRowBytes);
+  }
+  return rows * (out.right - out.left) * r->planes;
+}
+
+// Replicating the edges of what the host delivered must give exactly the
+// result of a host that replicates them itself: a wrong clamp, a margin
+// read from the wrong side or from the junk, an odd row stride taken as
+// even, all show as differing samples along the edges.
+TEST(ClippedTiles, EdgesReplicatedFromTheImageMatchAReplicatingHost) {
+  const struct {
+    int32_t width, height, planes, depth, radius, junk, rowPad, shift;
+  } cases[] = {
+      {300, 270, 3, 8, 10, 0, 0, 0},     // margin 2, tiles touch every edge
+      {300, 270, 4, 8, 1000, 3, 1, 0},   // margin 101, odd rows at 8 bits
+      {300, 270, 3, 16, 1000, 0, 1, 0},  // odd row bytes at 16 bits
+      {300, 270, 4, 16, 55, 2, 3, 1},    // odd address and odd rows
+      {5, 3, 3, 8, 1000, 1, 0, 0},       // margin wider than the image
+      {1, 1, 4, 16, 300, 0, 1, 1},       // one pixel
+  };
+  for (const auto &c : cases) {
+    const HostImage picture =
+        MakeTestPicture(c.width, c.height, c.planes, c.depth, 23);
+    EngineSettings settings = Settings(c.radius, 70, 60, 40);
+    const HostImage expected = Filter(picture, settings);
+    HostRun run;
+    run.processTile = [&c](const FilterRecord *r) {
+      return ServeClipped(r, c.junk, c.rowPad, c.shift);
+    };
+    const HostImage clipped = Filter(picture, settings, &run);
+    EXPECT_EQ(clipped.bytes, expected.bytes)
+        << c.width << " x " << c.height << ", " << c.depth << " bits, "
+        << c.planes << " planes, radius " << c.radius << ", row pad "
+        << c.rowPad << ", shift " << c.shift;
+  }
+}
+
+}  // namespace
+
+namespace {
+
+bool Same(const Rect &a, const Rect &b) {
+  return a.top == b.top && a.left == b.left && a.bottom == b.bottom &&
+         a.right == b.right;
+}
+
+// What a host delivered, judged before the engine reads a byte of it: a
+// false yes lets the engine read outside the host's buffer or filter from
+// the wrong pixels; a false no stops a run that could have finished.
+TEST(DeliveredTiles, UsedWhenTheyCoverTheTileElseRefused) {
+  const Rect image{0, 0, 100, 300};
+  const Rect out{0, 256, 100, 300};  // the last tile of a band
+  const Rect wanted = Grown(out, 3);
+  uint8_t pixels[1];
+  const struct {
+    const char *what;
+    bool padded;
+    void (*deliver)(FilterRecord *);  // after a faithful delivery
+    bool taken;
+    Rect usable;
+  } cases[] = {
+      {"a padding host: all that was wanted", true, [](FilterRecord *) {}, true,
+       Grown(out, 3)},
+      {"a padding host that clipped after all", true,
+       [](FilterRecord *r) {
+         r->inRect = Rect{0, 253, 100, 300};
+       },
+       true, Rect{0, 253, 100, 300}},
+      {"no padding: the image's part of it", false, [](FilterRecord *) {}, true,
+       Rect{0, 253, 100, 300}},
+      {"more than asked, still read from the image's part", false,
+       [](FilterRecord *r) {
+         r->inRect = Rect{0, 250, 100, 300};
+       },
+       true, Rect{0, 253, 100, 300}},
+      {"a column short", false, [](FilterRecord *r) { r->inRect.right = 299; },
+       false, Rect{}},
+      {"the output rectangle moved", false,
+       [](FilterRecord *r) { r->outRect.left = 255; }, false, Rect{}},
+      {"no input buffer", false, [](FilterRecord *r) { r->inData = nullptr; },
+       false, Rect{}},
+      {"another plane range", false, [](FilterRecord *r) { r->inHiPlane = 1; },
+       false, Rect{}},
+      {"input rows shorter than the rectangle", false,
+       [](FilterRecord *r) { r->inRowBytes = 47 * 3 - 1; }, false, Rect{}},
+      {"output rows shorter than the tile", false,
+       [](FilterRecord *r) { r->outRowBytes = 44 * 3 - 1; }, false, Rect{}},
+  };
+  for (const auto &c : cases) {
+    FilterRecord r{};
+    r.planes = 3;
+    r.depth = 8;
+    r.supportsPadding = c.padded;
+    r.inRect = wanted;
+    r.outRect = out;
+    const AskedTile asked = AskForTile(&r, image);
+    EXPECT_TRUE(Same(r.inRect, c.padded ? wanted : Rect{0, 253, 100, 300}))
+        << c.what;
+    // The host serves what it was asked.
+    r.inData = r.outData = pixels;
+    r.inHiPlane = r.outHiPlane = 2;
+    r.inRowBytes = 64 * 3;
+    r.outRowBytes = 44 * 3;
+    c.deliver(&r);
+    HostTile tile{};
+    EXPECT_EQ(TakeDeliveredTile(&r, asked, out, &tile), c.taken) << c.what;
+    if (c.taken) {
+      EXPECT_TRUE(Same(tile.inUsable, c.usable)) << c.what;
+      EXPECT_TRUE(Same(tile.inRect, r.inRect)) << c.what;
+      EXPECT_TRUE(Same(tile.outRect, out)) << c.what;
+    }
+  }
+}
+
+}  // namespace

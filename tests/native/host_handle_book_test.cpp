@@ -1,6 +1,6 @@
 // The host's handle accounts: each misuse a module can commit is reported
-// (and a correct sequence is not), and failure injection hits exactly the
-// calls it names.
+// (and a correct sequence is not), overruns of a block's ends included, and
+// failure injection hits exactly the calls it names.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -65,6 +65,35 @@ TEST(HostHandleBook, ReportsEachMisuseOnce) {
          BookDisposeHandle(b, h);
        },
        {"lock of disposed handle #1", "dispose of disposed handle #1"}},
+      {"every byte of the block written, none beyond",
+       [](HandleBook *b, Handle *) {
+         Handle h = BookNewHandle(b, 28);
+         std::memset(BookLockHandle(b, h), 0, 28);
+         BookUnlockHandle(b, h);
+         BookDisposeHandle(b, h);
+       },
+       {}},
+      {"a write one byte past the end, seen at unlock",
+       [](HandleBook *b, Handle *) {
+         Handle h = BookNewHandle(b, 28);
+         BookLockHandle(b, h)[28] = 0;
+         BookUnlockHandle(b, h);
+         BookDisposeHandle(b, h);
+       },
+       {"handle #1 (28 bytes): written past its end (found at unlock)"}},
+      {"a write before the start, seen at dispose",
+       [](HandleBook *b, Handle *) {
+         Handle h = BookNewHandle(b, 8);
+         (*h)[-1] = 0;
+         BookDisposeHandle(b, h);
+       },
+       {"written before its start (found at dispose)"}},
+      {"an overrun of the kept handle, seen after the invocation",
+       [](HandleBook *b, Handle *keep) {
+         *keep = BookNewHandle(b, 4);
+         std::memset(**keep + 4, 0, 8);
+       },
+       {"handle #1 (4 bytes): written past its end (found at the end"}},
       {"a handle the host never made",
        [](HandleBook *b, Handle *) {
          char *data = nullptr;

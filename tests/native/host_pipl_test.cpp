@@ -91,7 +91,7 @@ std::vector<Prop> ProductLikeList() {
       {"catg", PString("Orvanex")},
       {"name", PString("Tavorin...")},
       {"wx86", Entry("ENTRYPOINT")},
-      {"mode", {0x10, 0x00}},
+      {"mode", {0x10, 0x10}},
       {"enbl", Bytes(kEnable)},
       {"fici", Fici()},
   };
@@ -115,10 +115,11 @@ TEST(HostPipl, DecodesEveryPropertyOfAFilterList) {
   EXPECT_EQ(*CodeEntryFor(info, CodeArch::kX86), "ENTRYPOINT");
   EXPECT_EQ(CodeEntryFor(info, CodeArch::kX64), nullptr);
   EXPECT_EQ(info.enable, kEnable);
-  // Mode flags: RGB only.
+  // Mode flags: RGB in the first byte, RGB48 in the second.
   EXPECT_TRUE(PiplSupportsMode(info, 3));
-  EXPECT_FALSE(PiplSupportsMode(info, 11));
+  EXPECT_TRUE(PiplSupportsMode(info, 11));
   EXPECT_FALSE(PiplSupportsMode(info, 1));
+  EXPECT_FALSE(PiplSupportsMode(info, 10));
   ASSERT_EQ(info.ficiCount, 7);
   EXPECT_EQ(FilterCaseFor(info, 1)->flags1, 1);
   EXPECT_EQ(FilterCaseFor(info, 2)->flags1, 1);

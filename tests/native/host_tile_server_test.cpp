@@ -1,6 +1,7 @@
 // The host's request serving: which image pixel lands in which buffer
 // byte for edge replication, constant padding, inputRate sampling and
-// plane ranges; the open-source host model's clipping and shifted rows;
+// plane ranges; the open-source host imitation's clipping, shifted and
+// sheared rows;
 // and that output is written back where (and when) a host writes it.
 #include <gtest/gtest.h>
 
@@ -54,6 +55,7 @@ struct ServeCase {
   TileRequest request;
   RequestBehaviour behaviour;
   std::vector<Probe> probes;
+  Rect served{0, 0, 0, 0};  // empty: the request's own rectangle
 };
 
 TEST(HostTileServer, PlacesEveryRequestedPixel) {
@@ -96,22 +98,27 @@ TEST(HostTileServer, PlacesEveryRequestedPixel) {
        Request({0, 0, 1, 2}, 0, 0, -1, 0x30000),
        conforming,
        {{0, 1, 0, 3}}},
-      {"past right and bottom: left unfilled",
+      {"past right and bottom: clipped there",
        Request({1, 2, 5, 7}, 0, 2, -1),
        clip,
-       {{0, 0, 0, 12},
-        {0, 1, 0, 13},
-        {0, 2, 0, 0},
-        {2, 0, 0, 0},
-        {1, 1, 2, 223}}},
-      {"negative top and left: rows shifted to the origin",
-       Request({-2, -1, 2, 3}, 0, 0, -1),
+       {{0, 0, 0, 12}, {0, 1, 0, 13}, {1, 0, 0, 22}, {1, 1, 2, 223}},
+       {1, 2, 3, 4}},
+      {"negative top: filled from image row 0, the rest unfilled",
+       Request({-2, 0, 1, 2}, 0, 0, -1),
        clip,
-       {{0, 0, 0, 0}, {0, 1, 0, 1}, {1, 1, 0, 11}, {1, 3, 0, 0}, {2, 0, 0, 0}}},
-      {"sampling ignored",
+       {{0, 0, 0, 0}, {0, 1, 0, 1}, {1, 1, 0, 0}, {2, 1, 0, 0}}},
+      {"negative left: rows packed at the clipped width shear",
+       Request({0, -1, 2, 3}, 0, 0, -1),
+       clip,
+       {{0, 0, 0, 0},
+        {0, 2, 0, 2},
+        {0, 3, 0, 10},
+        {1, 0, 0, 11},
+        {1, 1, 0, 12}}},
+      {"every second pixel inside the image",
        Request({0, 0, 1, 2}, 0, 0, -1, 0x20000),
        clip,
-       {{0, 1, 0, 1}}},
+       {{0, 1, 0, 2}}},
   };
   const HostImage image = Positions();
   for (const ServeCase &c : cases) {
@@ -120,10 +127,13 @@ TEST(HostTileServer, PlacesEveryRequestedPixel) {
     TileBuffer tile;
     ASSERT_EQ(FillTile(image, c.request, options, &tile), 0) << c.what;
     ASSERT_TRUE(tile.valid) << c.what;
-    int planes = c.request.hiPlane - c.request.loPlane + 1;
-    EXPECT_EQ(tile.rowBytes,
-              (c.request.rect.right - c.request.rect.left) * planes)
+    const Rect served = RectEmpty(c.served) ? c.request.rect : c.served;
+    const Rect &got = tile.request.rect;
+    EXPECT_TRUE(got.top == served.top && got.left == served.left &&
+                got.bottom == served.bottom && got.right == served.right)
         << c.what;
+    int planes = c.request.hiPlane - c.request.loPlane + 1;
+    EXPECT_EQ(tile.rowBytes, (served.right - served.left) * planes) << c.what;
     for (const Probe &p : c.probes)
       EXPECT_EQ(Read(tile, p.row, p.col, p.plane), p.expected)
           << c.what << " at row " << p.row << " column " << p.col << " plane "
@@ -197,12 +207,17 @@ TEST(HostTileServer, WritesBackOnlyInsideTheImageAndTheSelection) {
        {0, 0, 1, 4},
        // Buffer (1,1) lands on image (0,0); row 1 lies outside the clip.
        {{0, 0, 0, 61}, {0, 1, 0, 62}, {1, 0, 0, 10}, {1, 1, 0, 11}}},
-      {"open-source model, shifted like its input",
+      {"open-source model, from where it packed its input",
        RequestBehaviour::kClipLikeOpenHost,
        {-1, -1, 2, 2},
        {0, 0, 3, 4},
-       // Buffer (0,0) lands on image (0,0); only 2 rows were inside.
-       {{0, 0, 0, 50}, {0, 1, 0, 51}, {1, 1, 0, 61}, {2, 0, 0, 20}}},
+       // Rows of 3 bytes by the record, packed at the 2 columns inside the
+       // image from the origin; only 2 rows were inside.
+       {{0, 0, 0, 50},
+        {0, 1, 0, 51},
+        {1, 0, 0, 52},
+        {1, 1, 0, 60},
+        {2, 0, 0, 20}}},
   };
   for (const Case &c : cases) {
     HostImage source = Positions();
