@@ -31,6 +31,58 @@ uint16_t ReadMachine(const std::string &path) {
   return PeMachine(head, n);
 }
 
+std::string VersionWords(const uint16_t words[4]) {
+  return std::to_string(words[0]) + "." + std::to_string(words[1]) + "." +
+         std::to_string(words[2]) + "." + std::to_string(words[3]);
+}
+
+// Through the system's own version reader, so that the host sees what
+// Windows shows in the file's properties.
+ModuleVersion ReadVersion(const std::string &path) {
+  ModuleVersion v;
+  DWORD ignored = 0;
+  DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
+  if (size == 0)
+    return v;
+  std::vector<uint8_t> data(size);
+  if (!GetFileVersionInfoA(path.c_str(), 0, size, data.data()))
+    return v;
+  void *found = nullptr;
+  UINT length = 0;
+  if (!VerQueryValueA(data.data(), "\\", &found, &length) ||
+      length < sizeof(VS_FIXEDFILEINFO))
+    return v;
+  const auto *fixed = static_cast<const VS_FIXEDFILEINFO *>(found);
+  if (fixed->dwSignature != 0xFEEF04BD)
+    return v;
+  v.present = true;
+  const DWORD words[4] = {fixed->dwFileVersionMS, fixed->dwFileVersionLS,
+                          fixed->dwProductVersionMS, fixed->dwProductVersionLS};
+  for (int i = 0; i < 2; ++i) {
+    v.file[2 * i] = HIWORD(words[i]);
+    v.file[2 * i + 1] = LOWORD(words[i]);
+    v.product[2 * i] = HIWORD(words[2 + i]);
+    v.product[2 * i + 1] = LOWORD(words[2 + i]);
+  }
+  // The texts live in a block named by language and code page; a block
+  // that the translation list does not name is one Windows never shows.
+  if (!VerQueryValueA(data.data(), "\\VarFileInfo\\Translation", &found,
+                      &length) ||
+      length < 4)
+    return v;
+  const auto *translation = static_cast<const WORD *>(found);
+  char block[64];
+  std::snprintf(block, sizeof block, "\\StringFileInfo\\%04x%04x\\",
+                translation[0], translation[1]);
+  for (const char *name : kVersionTextNames) {
+    std::string query = std::string(block) + name;
+    if (VerQueryValueA(data.data(), query.c_str(), &found, &length) &&
+        length > 0)
+      v.texts.emplace_back(name, static_cast<const char *>(found));
+  }
+  return v;
+}
+
 BOOL CALLBACK CollectName(HMODULE, LPCSTR, LPSTR name, LONG_PTR param) {
   auto *names = reinterpret_cast<std::vector<std::string> *>(param);
   if (IS_INTRESOURCE(name))
@@ -80,6 +132,10 @@ void ChooseList(ModuleFile *m) {
 
 } // namespace
 
+const char *const kVersionTextNames[8] = {
+    "ProductName", "ProductVersion", "FileDescription",  "FileVersion",
+    "CompanyName", "LegalCopyright", "OriginalFilename", "InternalName"};
+
 CodeArch HostArch() {
   return sizeof(void *) == 8 ? CodeArch::kX64 : CodeArch::kX86;
 }
@@ -93,6 +149,7 @@ bool ReadModuleFile(const std::string &path, ModuleFile *m,
   *m = ModuleFile();
   m->path = path;
   m->machine = ReadMachine(path);
+  m->version = ReadVersion(path);
   // As data, so that a module of either architecture can be read.
   HMODULE data =
       LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
@@ -162,6 +219,14 @@ void UnloadModule(ModuleFile *m) {
 std::string DescribeModuleFile(const ModuleFile &m) {
   std::string out = "module: " + m.path + "\n";
   out += std::string("module machine: ") + MachineName(m.machine) + "\n";
+  if (m.version.present) {
+    out += "version: file " + VersionWords(m.version.file) + ", product " +
+           VersionWords(m.version.product) + "\n";
+    for (const auto &text : m.version.texts)
+      out += "  " + text.first + ": " + text.second + "\n";
+  } else {
+    out += "version: none\n";
+  }
   for (const PiplResource &r : m.pipls) {
     out += "pipl " + r.resourceName + ":\n";
     if (r.valid)

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "host/pipl.h"
@@ -17,11 +18,26 @@ struct PiplResource {
   PiplInfo info;
 };
 
+// The module's version resource, as Windows shows it in the file's
+// properties.
+struct ModuleVersion {
+  bool present = false;
+  uint16_t file[4] = {};    // the fixed part's file version words
+  uint16_t product[4] = {}; // and product version words
+  // The texts of the first translation the resource lists, by name, in
+  // the order of kVersionTextNames.
+  std::vector<std::pair<std::string, std::string>> texts;
+};
+
+// The names of the version texts a host prints.
+extern const char *const kVersionTextNames[8];
+
 struct ModuleFile {
   std::string path;
   uint16_t machine = 0; // from the file header
   std::vector<PiplResource> pipls;
   int chosen = -1; // the list this host would run, or -1
+  ModuleVersion version;
   std::string entryName;
   std::string refusal;     // why this host will not run it
   void *library = nullptr; // HMODULE while loaded
@@ -31,9 +47,10 @@ struct ModuleFile {
 CodeArch HostArch();
 const char *ArchName(CodeArch arch);
 
-// Reads the file header and every "PIPL" resource, and picks the list to
-// run. False when the file cannot be read as a module at all (error says
-// why); a module that only cannot run here returns true with refusal set.
+// Reads the file header, the version resource and every "PIPL" resource, and
+// picks the list to run. False when the file cannot be read as a module at all
+// (error says why); a module that only cannot run here returns true with
+// refusal set.
 bool ReadModuleFile(const std::string &path, ModuleFile *module,
                     std::string *error);
 
@@ -43,5 +60,6 @@ bool LoadModuleCode(ModuleFile *module, std::string *error);
 
 void UnloadModule(ModuleFile *module);
 
-// The property lists and the verdict, as the host program prints them.
+// The version, the property lists and the verdict, as the host program prints
+// them.
 std::string DescribeModuleFile(const ModuleFile &module);

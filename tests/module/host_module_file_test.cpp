@@ -25,6 +25,11 @@ TEST(HostModuleFile, ReadsThePropertyListAndLoadsTheEntry) {
   EXPECT_EQ(list.info.ficiCount, 7);
   EXPECT_EQ(module.machine, sizeof(void *) == 8 ? kMachineX64 : kMachineX86);
   EXPECT_EQ(module.refusal, "");
+  // A module without a version resource says so rather than printing
+  // zeros.
+  EXPECT_FALSE(module.version.present);
+  EXPECT_NE(DescribeModuleFile(module).find("\nversion: none\n"),
+            std::string::npos);
   ASSERT_TRUE(LoadModuleCode(&module, &error)) << error;
   EXPECT_TRUE(module.entry != nullptr);
   UnloadModule(&module);

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "host/module_file.h"
+#include "tavorin_version.h"
 #include "tests/module/product_module.h"
 
 namespace {
@@ -116,6 +118,42 @@ TEST(ModuleFile, PropertyListMatchesForEachArchitecture) {
     std::vector<uint8_t> expected = ExpectedPipl(c.codeKey);
     EXPECT_EQ(ReadPipl(module.handle), expected);
     EXPECT_EQ(expected.size(), 306u);
+  }
+}
+
+// What a person sees in the file's properties and our host prints: the
+// one version number of the source in both the fixed words and the texts,
+// and each module's own file name.
+TEST(ModuleFile, VersionResourceOfEachArchitecture) {
+  struct Case {
+    const char *variable;
+    const char *fileName;
+    const char *bits;
+  } cases[] = {{"TAVORIN_MODULE32", "Tavorin.8bf", "32-bit"},
+               {"TAVORIN_MODULE64", "Tavorin64.8bf", "64-bit"}};
+  const uint16_t words[4] = {TAVORIN_VERSION_MAJOR, TAVORIN_VERSION_MINOR,
+                             TAVORIN_VERSION_PATCH, 0};
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.variable);
+    ModuleFile module;
+    std::string error;
+    ASSERT_TRUE(ReadModuleFile(ProductModulePath(c.variable), &module, &error))
+        << error;
+    ASSERT_TRUE(module.version.present);
+    EXPECT_TRUE(std::equal(words, words + 4, module.version.file));
+    EXPECT_TRUE(std::equal(words, words + 4, module.version.product));
+    const std::vector<std::pair<std::string, std::string>> texts = {
+        {"ProductName", "Tavorin"},
+        {"ProductVersion", TAVORIN_VERSION_TEXT},
+        {"FileDescription",
+         std::string("Tavorin sharpening filter, ") + c.bits},
+        {"FileVersion", TAVORIN_VERSION_TEXT},
+        {"CompanyName", "Orvanex"},
+        {"LegalCopyright", "Copyright (C) 2026 Orvanex"},
+        {"OriginalFilename", c.fileName},
+        {"InternalName", "Tavorin"},
+    };
+    EXPECT_EQ(module.version.texts, texts);
   }
 }
 
