@@ -1,14 +1,25 @@
-# Checks of the built module files themselves, without running them.
-if(TAVORIN_WIN64_DIR)
-  add_test(NAME module_file64
+# Checks of the built module files themselves, without running them: the
+# tested modules and the stripped ones a user installs.
+foreach(bits 64 32)
+  set(dir ${TAVORIN_WIN${bits}_DIR})
+  if(NOT dir)
+    continue()
+  endif()
+  if(bits EQUAL 64)
+    set(objdump x86_64-w64-mingw32-objdump)
+    set(name Tavorin64.8bf)
+  else()
+    set(objdump i686-w64-mingw32-objdump)
+    set(name Tavorin.8bf)
+  endif()
+  add_test(NAME module_file${bits}
            COMMAND ${PROJECT_SOURCE_DIR}/tests/module/check-module-file
-                   x86_64-w64-mingw32-objdump ${TAVORIN_WIN64_DIR}/Tavorin64.8bf)
-endif()
-if(TAVORIN_WIN32_DIR)
-  add_test(NAME module_file32
+                   ${objdump} ${dir}/${name})
+  add_test(NAME module_file${bits}.release
            COMMAND ${PROJECT_SOURCE_DIR}/tests/module/check-module-file
-                   i686-w64-mingw32-objdump ${TAVORIN_WIN32_DIR}/Tavorin.8bf)
-endif()
+                   ${objdump} ${dir}/release/${name}
+                   --release ${PROJECT_SOURCE_DIR})
+endforeach()
 
 # The pictures in resources/pictures are what their drawing program makes.
 find_program(PYTHON3 python3)

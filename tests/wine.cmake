@@ -15,7 +15,7 @@ if(TAVORIN_WIN64_DIR)
                    ${TAVORIN_WIN64_DIR}/tests/module/module_tests.exe)
   set_tests_properties(module64 PROPERTIES
     FIXTURES_REQUIRED wine
-    ENVIRONMENT "TAVORIN_MODULE=${TAVORIN_WIN64_DIR}/Tavorin64.8bf;TAVORIN_MODULE32=${TAVORIN_WIN32_DIR}/Tavorin.8bf;TAVORIN_MODULE64=${TAVORIN_WIN64_DIR}/Tavorin64.8bf")
+    ENVIRONMENT "TAVORIN_MODULE=${TAVORIN_WIN64_DIR}/Tavorin64.8bf;TAVORIN_MODULE32=${TAVORIN_WIN32_DIR}/Tavorin.8bf;TAVORIN_MODULE64=${TAVORIN_WIN64_DIR}/Tavorin64.8bf;TAVORIN_RELEASE_MODULE=${TAVORIN_WIN64_DIR}/release/Tavorin64.8bf")
 
   # A short soak: twenty random invocations, checked like the long one
   # (scripts/soak).
@@ -41,7 +41,7 @@ if(TAVORIN_WIN32_DIR)
     FIXTURES_REQUIRED wine
     SKIP_RETURN_CODE 77
     TIMEOUT 1500
-    ENVIRONMENT "TAVORIN_MODULE=${TAVORIN_WIN32_DIR}/Tavorin.8bf;TAVORIN_MODULE32=${TAVORIN_WIN32_DIR}/Tavorin.8bf;TAVORIN_MODULE64=${TAVORIN_WIN64_DIR}/Tavorin64.8bf")
+    ENVIRONMENT "TAVORIN_MODULE=${TAVORIN_WIN32_DIR}/Tavorin.8bf;TAVORIN_MODULE32=${TAVORIN_WIN32_DIR}/Tavorin.8bf;TAVORIN_MODULE64=${TAVORIN_WIN64_DIR}/Tavorin64.8bf;TAVORIN_RELEASE_MODULE=${TAVORIN_WIN32_DIR}/release/Tavorin.8bf")
 endif()
 
 # Both test programs read and write the user's last-used settings file in

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdlib>
+#include <map>
 #include <string>
 
 #include "host/module_file.h"
@@ -21,19 +22,35 @@ inline std::string ProductModulePath(const char *variable = "TAVORIN_MODULE") {
   return path;
 }
 
-// The module of this program's architecture; entry is null (and error
-// says why) when it cannot be loaded.
-inline const ModuleFile &ProductModule(std::string *error = nullptr) {
-  static std::string loadError;
-  static ModuleFile *module = [] {
-    ModuleFile *m = new ModuleFile;
-    std::string path = ProductModulePath();
+// The module that an environment variable names, loaded once and kept;
+// entry is null (and error says why) when it cannot be loaded.
+inline const ModuleFile &ModuleNamedBy(const char *variable,
+                                       std::string *error = nullptr) {
+  struct Loaded {
+    ModuleFile module;
+    std::string error;
+  };
+  static std::map<std::string, Loaded> loaded;
+  auto found = loaded.find(variable);
+  if (found == loaded.end()) {
+    found = loaded.emplace(variable, Loaded()).first;
+    Loaded &l = found->second;
+    std::string path = ProductModulePath(variable);
     if (path.empty())
-      loadError = "TAVORIN_MODULE is not set";
-    else if (ReadModuleFile(path, m, &loadError))
-      LoadModuleCode(m, &loadError);
-    return m;
-  }();
-  if (error) *error = loadError;
-  return *module;
+      l.error = std::string(variable) + " is not set";
+    else if (ReadModuleFile(path, &l.module, &l.error))
+      LoadModuleCode(&l.module, &l.error);
+  }
+  if (error) *error = found->second.error;
+  return found->second.module;
+}
+
+// The module of this program's architecture, as the test build made it.
+inline const ModuleFile &ProductModule(std::string *error = nullptr) {
+  return ModuleNamedBy("TAVORIN_MODULE", error);
+}
+
+// The same module stripped for release, as the archive carries it.
+inline const ModuleFile &ReleaseModule(std::string *error = nullptr) {
+  return ModuleNamedBy("TAVORIN_RELEASE_MODULE", error);
 }

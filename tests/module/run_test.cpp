@@ -46,6 +46,15 @@ TEST(Run, WholeImagesMatchTheEngineBitForBit) {
       {"a selection at 100, 100 in 16 bits", 420, 390, 3, 16,
        Rect{100, 100, 389, 419}, &kOdd, 4},
   };
+  // The release module is the tested one stripped: it must filter alike.
+  std::string releaseError;
+  const ModuleFile &release = ReleaseModule(&releaseError);
+  ASSERT_TRUE(release.entry != nullptr) << releaseError;
+  const struct {
+    const char *name;
+    const ModuleFile *module;
+  } modules[] = {{"tested module", &ProductModule()},
+                 {"release module", &release}};
   for (const Case &c : cases) {
     SCOPED_TRACE(c.what);
     const HostImage image =
@@ -54,51 +63,59 @@ TEST(Run, WholeImagesMatchTheEngineBitForBit) {
     config.hasFilterRect = c.area.bottom != 0;
     config.filterRect = c.area;
     const Rect area = config.hasFilterRect ? c.area : WholeImage(image);
-    HostSession s;
-    ASSERT_TRUE(StartSession(&s, ProductModule(), config, image));
-    std::string error;
-    ASSERT_TRUE(LoadParameterBlock(&s, BlockBytes(*c.settings), &error));
-    ASSERT_EQ(RunInvocation(&s, InvocationKind::kRepeat), 0);
-    EXPECT_TRUE(ColourSamples(s.document.samples, c.planes) ==
-                ColourSamples(Reference(image, area, *c.settings), c.planes));
+    const std::vector<uint16_t> expected =
+        ColourSamples(Reference(image, area, *c.settings), c.planes);
+    for (const auto &m : modules) {
+      SCOPED_TRACE(m.name);
+      HostSession s;
+      ASSERT_TRUE(StartSession(&s, *m.module, config, image));
+      std::string error;
+      ASSERT_TRUE(LoadParameterBlock(&s, BlockBytes(*c.settings), &error));
+      ASSERT_EQ(RunInvocation(&s, InvocationKind::kRepeat), 0);
+      EXPECT_TRUE(ColourSamples(s.document.samples, c.planes) == expected);
 
-    // Tiles of at most 256 by 256 from the area's corner, left to right
-    // in bands top to bottom, each input grown by the margin; progress
-    // after each, counting every plane.
-    const InvocationRecord &run = s.invocations.back();
-    ASSERT_EQ(run.progress.size(), s.tiles.log.size());
-    Rect expect{area.top, area.left, area.top, area.left};
-    int32_t done = 0;
-    for (size_t k = 0; k < s.tiles.log.size(); ++k) {
-      const AdvanceCall &a = s.tiles.log[k];
-      if (expect.right == area.right) {
-        expect.top = expect.bottom;
-        expect.left = area.left;
-      } else {
-        expect.left = expect.right;
+      // Tiles of at most 256 by 256 from the area's corner, left to right
+      // in bands top to bottom, each input grown by the margin; progress
+      // after each, counting every plane.
+      const InvocationRecord &run = s.invocations.back();
+      ASSERT_EQ(run.progress.size(), s.tiles.log.size());
+      Rect expect{area.top, area.left, area.top, area.left};
+      int32_t done = 0;
+      for (size_t k = 0; k < s.tiles.log.size(); ++k) {
+        const AdvanceCall &a = s.tiles.log[k];
+        if (expect.right == area.right) {
+          expect.top = expect.bottom;
+          expect.left = area.left;
+        } else {
+          expect.left = expect.right;
+        }
+        expect.bottom =
+            int16_t(std::min(expect.top + 256, int32_t(area.bottom)));
+        expect.right =
+            int16_t(std::min(expect.left + 256, int32_t(area.right)));
+        const Rect in{int16_t(expect.top - c.margin),
+                      int16_t(expect.left - c.margin),
+                      int16_t(expect.bottom + c.margin),
+                      int16_t(expect.right + c.margin)};
+        EXPECT_TRUE(SameRect(a.outRect, expect))
+            << k << ": " << RectText(a.outRect);
+        EXPECT_TRUE(SameRect(a.inRect, in)) << k << ": " << RectText(a.inRect);
+        EXPECT_EQ(a.inHiPlane - a.inLoPlane + 1, c.planes);
+        EXPECT_EQ(a.outHiPlane - a.outLoPlane + 1, c.planes);
+        EXPECT_EQ(a.inputRate, 0x10000);
+        EXPECT_EQ(a.inputPadding, -1);
+        done += (expect.bottom - expect.top) * (expect.right - expect.left) *
+                c.planes;
+        EXPECT_EQ(run.progress[k].done, done);
+        EXPECT_EQ(
+            run.progress[k].total,
+            (area.bottom - area.top) * (area.right - area.left) * c.planes);
       }
-      expect.bottom = int16_t(std::min(expect.top + 256, int32_t(area.bottom)));
-      expect.right = int16_t(std::min(expect.left + 256, int32_t(area.right)));
-      const Rect in{
-          int16_t(expect.top - c.margin), int16_t(expect.left - c.margin),
-          int16_t(expect.bottom + c.margin), int16_t(expect.right + c.margin)};
-      EXPECT_TRUE(SameRect(a.outRect, expect))
-          << k << ": " << RectText(a.outRect);
-      EXPECT_TRUE(SameRect(a.inRect, in)) << k << ": " << RectText(a.inRect);
-      EXPECT_EQ(a.inHiPlane - a.inLoPlane + 1, c.planes);
-      EXPECT_EQ(a.outHiPlane - a.outLoPlane + 1, c.planes);
-      EXPECT_EQ(a.inputRate, 0x10000);
-      EXPECT_EQ(a.inputPadding, -1);
-      done += (expect.bottom - expect.top) * (expect.right - expect.left) *
-              c.planes;
-      EXPECT_EQ(run.progress[k].done, done);
-      EXPECT_EQ(run.progress[k].total,
-                (area.bottom - area.top) * (area.right - area.left) * c.planes);
+      EXPECT_EQ(expect.bottom, area.bottom);  // the last tile reached the end
+      EXPECT_EQ(expect.right, area.right);
+      EndSession(&s);
+      EXPECT_TRUE(SessionFailures(s).empty());
     }
-    EXPECT_EQ(expect.bottom, area.bottom);  // the last tile reached the end
-    EXPECT_EQ(expect.right, area.right);
-    EndSession(&s);
-    EXPECT_TRUE(SessionFailures(s).empty());
   }
 }
 
