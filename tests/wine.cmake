@@ -85,3 +85,15 @@ if(TAVORIN_WIN64_DIR)
       ENVIRONMENT "LC_ALL=${lc_all};TAVORIN_EXPECT_ACP=${acp};TAVORIN_MODULE=${TAVORIN_WIN64_DIR}/Tavorin64.8bf;TAVORIN_SHOTS=${TAVORIN_SHOTS}")
   endforeach()
 endif()
+
+# What a user downloads: the release modules packed as scripts/package
+# packs them, unpacked into a fresh folder, read and run by our host
+# (tests/check-archive).
+if(TAVORIN_WIN64_DIR AND TAVORIN_WIN32_DIR)
+  add_test(NAME archive
+           COMMAND ${PROJECT_SOURCE_DIR}/tests/check-archive
+                   ${PROJECT_SOURCE_DIR} ${TAVORIN_WIN32_DIR}
+                   ${TAVORIN_WIN64_DIR} ${CMAKE_BINARY_DIR}/archive
+                   $<TARGET_FILE:tavorin-settings>)
+  set_tests_properties(archive PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 300)
+endif()
