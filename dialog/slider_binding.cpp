@@ -70,10 +70,10 @@ void BindSliders(HWND dialog, int32_t count, int32_t firstSlider,
     SetWindowLongPtrA(slider, GWLP_USERDATA,
                       LONG_PTR(MakeSliderBinding(firstEdit + i, i, decimals)));
     int32_t low, high;
-    if (SliderRangeFor(firstSlider + i, &low, &high)) {
-      SendMessageA(slider, TBM_SETRANGEMIN, FALSE, low);
-      SendMessageA(slider, TBM_SETRANGEMAX, TRUE, high);
-    }
+    // One message with a redraw: the thumb is placed afresh for the new
+    // range even when the position that follows does not change.
+    if (SliderRangeFor(firstSlider + i, &low, &high))
+      SendMessageA(slider, TBM_SETRANGE, TRUE, MAKELPARAM(low, high));
     RefreshControl(dialog, firstSlider + i);
   }
   HWND first = GetDlgItem(dialog, firstEdit);

@@ -370,14 +370,19 @@ void Shoot(HWND dialog, const ScriptStep &s) {
   ScriptShot shot;
   shot.step = CurrentStep();
   shot.image = CaptureWindowImage(dialog);
+  RECT frame;
+  GetWindowRect(dialog, &frame);
+  POINT client{0, 0};
+  ClientToScreen(dialog, &client);
+  shot.clientLeft = client.x - frame.left;
+  shot.clientTop = client.y - frame.top;
   if (HWND preview = GetDlgItem(dialog, kPreviewId)) {
-    RECT window, client;
-    GetWindowRect(dialog, &window);
+    RECT client;
     GetClientRect(preview, &client);
     POINT origin{0, 0};
     ClientToScreen(preview, &origin);
-    shot.previewLeft = origin.x - window.left;
-    shot.previewTop = origin.y - window.top;
+    shot.previewLeft = origin.x - frame.left;
+    shot.previewTop = origin.y - frame.top;
     shot.previewWidth = client.right;
     shot.previewHeight = client.bottom;
   }

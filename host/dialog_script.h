@@ -47,6 +47,7 @@ struct ScriptEvent {
 struct ScriptShot {
   int32_t step = 0;
   HostImage image;  // the whole dialog window, frame included
+  int32_t clientLeft = 0, clientTop = 0;  // the dialog's client origin in it
   // Where the preview's client area lies in the picture (none: width 0).
   int32_t previewLeft = 0, previewTop = 0, previewWidth = 0, previewHeight = 0;
 };

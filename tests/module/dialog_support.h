@@ -7,6 +7,7 @@
 #include <shlobj.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -160,4 +161,46 @@ inline std::vector<std::string> Events(const ScriptedRun &run) {
   std::vector<std::string> out;
   for (const ScriptEvent &e : run.script.events) out.push_back(e.what);
   return out;
+}
+
+// Where a slider's thumb is drawn in a picture of the dialog: the centre
+// of the run of lines across the slider (rows of a vertical one, columns
+// of a horizontal one) in which something other than the dialog's face
+// spans most of the slider's breadth, as the thumb does and the channel
+// does not; in pixels from the slider's top (or left) edge. -1: no thumb.
+inline double DrawnThumbCentre(const ScriptShot &shot, const ControlView &c) {
+  HostImage image = shot.image;
+  const bool vertical = c.height > c.width;
+  const int32_t along = vertical ? c.height : c.width;
+  const int32_t across = vertical ? c.width : c.height;
+  auto pixel = [&](int32_t a, int32_t b) {
+    const int32_t x = shot.clientLeft + c.left + (vertical ? b : a);
+    const int32_t y = shot.clientTop + c.top + (vertical ? a : b);
+    if (x < 0 || y < 0 || x >= image.width || y >= image.height) return -1;
+    return int(SampleAt(image, x, y, 0)) << 16 |
+           int(SampleAt(image, x, y, 1)) << 8 | int(SampleAt(image, x, y, 2));
+  };
+  // The face: the commonest colour of the slider's first and last lines
+  // across, which lie beyond the channel's ends.
+  std::vector<int> edge;
+  for (int32_t b = 0; b < across; ++b) {
+    edge.push_back(pixel(0, b));
+    edge.push_back(pixel(along - 1, b));
+  }
+  int face = edge.empty() ? 0 : edge[0];
+  size_t most = 0;
+  for (int colour : edge) {
+    const size_t n = size_t(std::count(edge.begin(), edge.end(), colour));
+    if (n > most) most = n, face = colour;
+  }
+  int32_t first = -1, last = -1;
+  for (int32_t a = 0; a < along; ++a) {
+    int32_t lo = across, hi = -1;
+    for (int32_t b = 0; b < across; ++b)
+      if (pixel(a, b) != face) lo = std::min(lo, b), hi = std::max(hi, b);
+    const bool thumb = hi - lo + 1 > across * 3 / 5;
+    if (thumb && first < 0) first = a;
+    if (thumb && (last == a - 1 || last < 0)) last = a;
+  }
+  return first < 0 ? -1 : (first + last) / 2.0;
 }

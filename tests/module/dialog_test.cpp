@@ -41,11 +41,13 @@ TEST_F(ParamDialog, OpensWithTheValuesItWasGivenAndCancelStoresNothing) {
   DialogHost host(MakeTestPattern(120, 90, 3, 8));
   const FilterParams given = Values({7, 33, 0, -100, -3, 0, 4, 50, 100});
   host.GiveBlock(given);
-  ScriptedRun run =
-      host.Run(InvocationKind::kFromMenu, "show\ntype 202 80\ncancel\n");
+  ScriptedRun run = host.Run(InvocationKind::kFromMenu,
+                             "show\nshot\ntype 201 100\nshot\ntype 201 50\n"
+                             "shot\ntype 202 80\ncancel\n");
   EXPECT_TRUE(run.failures.empty()) << run.failures[0];
   EXPECT_EQ(run.result, 1);
   ASSERT_EQ(run.script.views.size(), 1u);
+  ASSERT_EQ(run.script.shots.size(), 3u);
   const DialogView &v = run.script.views[0];
 
   // A radius of 7 tenths shows as 0.7; vertical sliders have 100 on top.
@@ -64,6 +66,32 @@ TEST_F(ParamDialog, OpensWithTheValuesItWasGivenAndCancelStoresNothing) {
   EXPECT_EQ(v.Text(4), "保存...");
   EXPECT_EQ(v.Text(6), "预览");
   EXPECT_EQ(v.Text(9), "100%");
+
+  // Every thumb is drawn where its value is: the opening values (the
+  // colour sliders hold both ends, the spread its low end), then the
+  // radius typed as 100 and 50. The drawn ends of travel frame the rest.
+  auto thumb = [&](size_t shot, int32_t id) {
+    return DrawnThumbCentre(run.script.shots[shot], *v.Find(id));
+  };
+  const double top = thumb(0, 109), bottom = thumb(0, 104);
+  const double left = thumb(0, 103), right = thumb(1, 101);
+  EXPECT_LT(top, v.Find(109)->height / 3.0);
+  EXPECT_GT(bottom, v.Find(104)->height * 2 / 3.0);
+  EXPECT_LT(left, v.Find(103)->width / 3.0);
+  EXPECT_GT(right, v.Find(101)->width * 2 / 3.0);
+  const struct {
+    size_t shot;
+    int32_t id;
+    double travelled;  // from the top (colour) or left end
+  } thumbs[] = {{0, 105, 103 / 200.0}, {0, 106, 0.5},   {0, 107, 96 / 200.0},
+                {0, 108, 0.25},        {0, 101, 0.007}, {0, 102, 0.33},
+                {2, 101, 0.5},         {1, 104, 1.0},   {2, 109, 0.0}};
+  for (const auto &t : thumbs) {
+    const bool colour = t.id >= 104;
+    const double from = colour ? top : left, to = colour ? bottom : right;
+    EXPECT_NEAR(thumb(t.shot, t.id), from + (to - from) * t.travelled, 1.5)
+        << "slider " << t.id << " in picture " << t.shot;
+  }
 
   // Cancel: the block keeps what it had, the settings file is untouched,
   // and the watch cursor was suspended only while the dialog was open.
