@@ -62,6 +62,22 @@ void SelectEdit(HWND dialog, int32_t editId) {
   SendMessageA(edit, EM_SETSEL, 0, -1);
 }
 
+// The band's picture control loaded its bitmap from the template, and
+// not every system frees such a bitmap with the control: it is taken
+// back from the control (which then holds none) and freed.
+void FreeTemplatePictures(HWND dialog) {
+  for (HWND child = GetWindow(dialog, GW_CHILD); child;
+       child = GetWindow(child, GW_HWNDNEXT)) {
+    char name[8] = "";
+    GetClassNameA(child, name, sizeof name);
+    if (lstrcmpiA(name, "Static") != 0 ||
+        (GetWindowLongPtrA(child, GWL_STYLE) & SS_TYPEMASK) != SS_BITMAP)
+      continue;
+    const LRESULT old = SendMessageA(child, STM_SETIMAGE, IMAGE_BITMAP, 0);
+    if (old) DeleteObject(reinterpret_cast<HGDIOBJ>(old));
+  }
+}
+
 void InitParamDialog(HWND dialog, const ParamDialogInit &init) {
   dialogRecord = init.record;
   CreatePreviewWindow(dialog, init.record);
@@ -177,6 +193,7 @@ INT_PTR CALLBACK ParamDialogProc(HWND dialog, UINT message, WPARAM wParam,
       if (HWND preview = GetDlgItem(dialog, IDC_PREVIEW_FRAME))
         DestroyWindow(preview);
       UnregisterPreviewClass();
+      FreeTemplatePictures(dialog);
       return FALSE;
     case WM_PAINT:
       if (GetUpdateRect(dialog, nullptr, FALSE)) {

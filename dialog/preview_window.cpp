@@ -144,7 +144,15 @@ int32_t CreatePreviewWindow(HWND dialog, FilterRecord *record) {
 }
 
 void UnregisterPreviewClass() {
-  UnregisterClassA(kPreviewClassName, ModuleInstance());
+  // The grey brush was made for the class: it goes with the class. Some
+  // systems delete a class's brush themselves; what they leave is ours.
+  WNDCLASSA wc = {};
+  const HBRUSH brush = GetClassInfoA(ModuleInstance(), kPreviewClassName, &wc)
+                           ? wc.hbrBackground
+                           : nullptr;
+  if (UnregisterClassA(kPreviewClassName, ModuleInstance()) && brush &&
+      GetObjectType(brush) == OBJ_BRUSH)
+    DeleteObject(brush);
 }
 
 LRESULT CALLBACK PreviewWindowProc(HWND window, UINT message, WPARAM wParam,

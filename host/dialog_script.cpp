@@ -15,8 +15,11 @@ namespace {
 
 constexpr UINT kTickMilliseconds = 25;
 constexpr DWORD kIdleMilliseconds = 8000;  // then a step or close is forced
-constexpr int kFileNameCombo = 0x47C;      // the file dialogs' name box
-constexpr int kFileNameEdit = 0x480;       // the same in older dialogs
+// A file dialog that has been named a file and is still open after this
+// refused it (a file that does not exist, a folder).
+constexpr DWORD kChooseMilliseconds = 2000;
+constexpr int kFileNameCombo = 0x47C;  // the file dialogs' name box
+constexpr int kFileNameEdit = 0x480;   // the same in older dialogs
 constexpr int kPreviewId = 5;
 
 // The module's imports that the script stands in for.
@@ -29,7 +32,10 @@ struct ScriptState {
   bool active = false;
   std::vector<ScriptStep> steps;
   size_t next = 0;
-  int running = 0;  // steps in progress (nested in modal loops)
+  std::vector<size_t> running;  // steps in progress (nested in modal loops)
+  HWND chosen = nullptr;        // the file dialog of the last choose step
+  size_t chosenStep = 0;
+  DWORD chosenAt = 0;
   UINT_PTR timer = 0;
   HHOOK hook = nullptr;
   DWORD thread = 0;
@@ -50,9 +56,29 @@ void Note(const std::string &what) {
   g_script.result.events.push_back(ScriptEvent{CurrentStep(), what});
 }
 
+std::string StepName(size_t index) {
+  static const char *const kNames[] = {
+      "type",  "drag",    "click",  "keys",          "press", "zoom", "pan",
+      "hover", "release", "choose", "choose-cancel", "show",  "shot", "wait"};
+  static_assert(sizeof kNames / sizeof kNames[0] == int(StepKind::kWait) + 1,
+                "a name for every step");
+  if (index >= g_script.steps.size()) return "the script's end";
+  const ScriptStep &s = g_script.steps[index];
+  std::string name =
+      "step " + std::to_string(index + 1) + " (" + kNames[int(s.kind)];
+  if (s.kind == StepKind::kChoose) name += " " + s.text;
+  if (s.kind == StepKind::kType || s.kind == StepKind::kDrag ||
+      s.kind == StepKind::kClick)
+    name += " " + std::to_string(s.id);
+  return name + ", line " + std::to_string(s.line) + ")";
+}
+
+void ProblemOf(size_t step, const std::string &what) {
+  g_script.result.problems.push_back(StepName(step) + ": " + what);
+}
+
 void Problem(const std::string &what) {
-  g_script.result.problems.push_back(
-      "step " + std::to_string(CurrentStep() + 1) + ": " + what);
+  ProblemOf(size_t(CurrentStep()), what);
 }
 
 // --- the module's imports ---------------------------------------------
@@ -405,6 +431,28 @@ void Choose(HWND fileDialog, const ScriptStep &s) {
   SetWindowTextA(name, MapUnixPath(s.text).c_str());
   SendMessageA(fileDialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
                LPARAM(GetDlgItem(fileDialog, IDOK)));
+  // A dialog that took the file has ended; one that refused it (its
+  // message box answered) stays, and is cancelled if it is still there.
+  g_script.chosen = fileDialog;
+  g_script.chosenStep = size_t(CurrentStep());
+  g_script.chosenAt = GetTickCount();
+}
+
+// The file dialog of a choose step that did not take its file.
+void CancelRefusedChoice(DWORD now) {
+  ScriptState &g = g_script;
+  if (!g.chosen) return;
+  if (!IsWindow(g.chosen) || !IsWindowVisible(g.chosen)) {
+    g.chosen = nullptr;
+    return;
+  }
+  if (now - g.chosenAt < kChooseMilliseconds) return;
+  ProblemOf(g.chosenStep,
+            "the file dialog did not take the file (it does not exist or "
+            "cannot be opened); cancelled");
+  PostMessageA(g.chosen, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+  g.chosen = nullptr;
+  g.lastProgress = now;
 }
 
 void Perform(HWND dialog, const ScriptStep &s) {
@@ -523,10 +571,27 @@ void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
     if (now - g.lastProgress > kIdleMilliseconds) CloseLeftOpen();
     return;
   }
+  CancelRefusedChoice(now);
   const ScriptStep &s = g.steps[g.next];
   const bool fileStep =
       s.kind == StepKind::kChoose || s.kind == StepKind::kChooseCancel;
-  if (g.running > 0 && !fileStep) return;
+  if (!g.running.empty() && !fileStep) {
+    // A step that opened a dialog the script does not close in time is
+    // ended by cancelling that dialog, so the next step can run.
+    if (now - g.lastProgress > kIdleMilliseconds) {
+      ProblemOf(g.running.back(),
+                "has not ended after " +
+                    std::to_string(kIdleMilliseconds / 1000) +
+                    " s: a dialog it opened is still open; cancelled");
+      for (auto it = g.dialogs.rbegin(); it != g.dialogs.rend(); ++it)
+        if (IsWindow(*it)) {
+          PostMessageA(*it, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+          break;
+        }
+      g.lastProgress = now;
+    }
+    return;
+  }
   HWND target = TopDialog(fileStep);
   if (!target) {
     if (now - g.lastProgress > kIdleMilliseconds && !g.dialogs.empty()) {
@@ -537,9 +602,9 @@ void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
     return;
   }
   ++g.next;
-  ++g.running;
+  g.running.push_back(g.next - 1);
   Perform(target, s);
-  --g.running;
+  g.running.pop_back();
   g.result.stepsDone = int32_t(g.next);
   g.lastProgress = GetTickCount();
   TakeMessageBoxes();

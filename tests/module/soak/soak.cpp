@@ -3,9 +3,11 @@
 // settings and host behaviours, each checked as it ends: the host's
 // handle and global memory accounts, the result code, the pixels against
 // the engine's own result, what a failed or aborted run left, and, over
-// the whole run, that the process does not grow.
+// the whole run, that the process grows neither in memory nor in GDI
+// and USER objects.
 //
-//   tavorin-soak.exe [count] [seed] [--memory-bound MiB] [--verbose]
+//   tavorin-soak.exe [count] [seed] [--memory-bound MiB] [--gui-bound N]
+//                    [--dialogs PERCENT] [--verbose]
 //
 // The product module comes from TAVORIN_MODULE; the module with the
 // answering dialog phase lies next to this program. Each session is one
@@ -164,6 +166,10 @@ struct Plan {
   std::string text;     // for the report
 };
 
+// Of the product's sessions on small documents, the share that starts
+// from the menu and so opens the real dialog (--dialogs).
+int32_t g_dialogPercent = 15;
+
 bool SmallEnoughForTheRealDialog(const Plan &p) {
   return int64_t(p.width) * p.height <= 400 * 300;
 }
@@ -292,7 +298,7 @@ Plan MakePlan(Random *rng) {
       menu = menu || rng->Percent(85);
     else if (i == 0)
       menu = menu || (foreignHost && rng->Percent(50)) ||
-             (SmallEnoughForTheRealDialog(p) && rng->Percent(15));
+             (SmallEnoughForTheRealDialog(p) && rng->Percent(g_dialogPercent));
     step.kind = menu ? InvocationKind::kFromMenu : InvocationKind::kRepeat;
     step.words = DialogWords(rng);
     p.steps.push_back(step);
@@ -618,7 +624,7 @@ LONG WINAPI ReportCrashedSession(EXCEPTION_POINTERS *info) {
 int Usage() {
   std::fprintf(stderr,
                "usage: tavorin-soak [count] [seed] [--memory-bound MiB] "
-               "[--verbose]\n");
+               "[--gui-bound N] [--dialogs PERCENT] [--verbose]\n");
   return 2;
 }
 
@@ -628,12 +634,17 @@ int main(int argc, char **argv) {
   int64_t count = 1000;
   uint64_t seed = 1;
   double boundMiB = 32;
+  int64_t guiBound = 0;
   bool verbose = false;
   int positional = 0;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     if (a == "--memory-bound" && i + 1 < argc)
       boundMiB = std::atof(argv[++i]);
+    else if (a == "--gui-bound" && i + 1 < argc)
+      guiBound = std::atoll(argv[++i]);
+    else if (a == "--dialogs" && i + 1 < argc)
+      g_dialogPercent = std::atoi(argv[++i]);
     else if (a == "--verbose")
       verbose = true;
     else if (!a.empty() && a[0] != '-' && positional == 0 && ++positional)
@@ -671,6 +682,8 @@ int main(int argc, char **argv) {
   std::fflush(stdout);
   const auto started = std::chrono::steady_clock::now();
   const ProcessMemory atStart = SampleProcessMemory();
+  const GuiObjects guiAtStart = SampleGuiObjects();
+  GuiObjects guiAfterWarmUp = guiAtStart;
   const int64_t warmUp =
       std::max<int64_t>(count / 10, std::min<int64_t>(count, 20));
   ProcessMemory afterWarmUp = atStart;
@@ -679,8 +692,9 @@ int main(int argc, char **argv) {
 
   Random rng{seed};
   Tally tally;
-  for (const char *kind : {"result", "dialogs", "host", "requests", "tiles",
-                           "pixels", "partial run", "document", "memory"})
+  for (const char *kind :
+       {"result", "dialogs", "host", "requests", "tiles", "pixels",
+        "partial run", "document", "memory", "gui objects"})
     tally.failures[kind] = 0;
   int64_t session = 0;
   while (tally.invocations < count) {
@@ -722,6 +736,7 @@ int main(int argc, char **argv) {
     const ProcessMemory now = SampleProcessMemory();
     if (!warmedUp && tally.invocations >= warmUp) {
       afterWarmUp = now;
+      guiAfterWarmUp = SampleGuiObjects();
       warmedUp = true;
     }
     if (warmedUp) highest = std::max(highest, now.privateBytes);
@@ -738,6 +753,21 @@ int main(int argc, char **argv) {
   EndDialogCapture();
 
   const ProcessMemory atEnd = SampleProcessMemory();
+  const GuiObjects guiAtEnd = SampleGuiObjects();
+  // Whatever a dialog leaves behind shows after the warm-up, which has
+  // loaded the controls and fonts once.
+  const struct {
+    const char *name;
+    int64_t GuiObjects::*count;
+  } guiKinds[] = {{"GDI", &GuiObjects::gdi}, {"USER", &GuiObjects::user}};
+  for (const auto &k : guiKinds) {
+    const int64_t from = guiAfterWarmUp.*k.count, to = guiAtEnd.*k.count;
+    if (from >= 0 && to > from + guiBound)
+      Fail(&tally, "gui objects",
+           std::string(k.name) + " objects grew from " + std::to_string(from) +
+               " to " + std::to_string(to) + " after warm-up (bound " +
+               std::to_string(guiBound) + ")");
+  }
   const double growth =
       (double(atEnd.privateBytes) - double(afterWarmUp.privateBytes)) /
       1048576.0;
@@ -770,6 +800,12 @@ int main(int argc, char **argv) {
   std::printf("working set: start %.1f MiB, end %.1f MiB, peak %.1f MiB\n",
               Mebibytes(atStart.workingSet), Mebibytes(atEnd.workingSet),
               Mebibytes(atEnd.peakWorkingSet));
+  for (const auto &k : guiKinds)
+    std::printf("%s objects%s: start %lld, after warm-up %lld, end %lld\n",
+                k.name, guiAtEnd.counted ? " (counted)" : "",
+                static_cast<long long>(guiAtStart.*k.count),
+                static_cast<long long>(guiAfterWarmUp.*k.count),
+                static_cast<long long>(guiAtEnd.*k.count));
   std::printf("time: %.1f s\n", seconds);
   std::printf("failures: %lld\n", static_cast<long long>(failures));
   for (const auto &f : tally.failures)
