@@ -3,10 +3,12 @@
 const unsigned char kDefaultLabel[] = "\007Default";
 const unsigned char kResetLabel[] = "\005Reset";
 const unsigned char kCancelLabel[] = "\006 \xC8\xA1\xCF\xFB ";
+const unsigned char kEnglishCancelLabel[] = "\006Cancel";
 
-const unsigned char *CancelLabelFor(bool altDown, bool shiftDown) {
+const unsigned char *CancelLabelFor(bool altDown, bool shiftDown,
+                                    DialogFace face) {
   if (altDown) return shiftDown ? kDefaultLabel : kResetLabel;
-  return kCancelLabel;
+  return face == DialogFace::kEnglish ? kEnglishCancelLabel : kCancelLabel;
 }
 
 void ZoomLabelText(int32_t percent, unsigned char *text) {

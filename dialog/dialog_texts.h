@@ -11,12 +11,19 @@
 // any system.
 constexpr uint32_t kLabelCodePage = 936;
 
-extern const unsigned char kDefaultLabel[];  // "Default"
-extern const unsigned char kResetLabel[];    // "Reset"
-extern const unsigned char kCancelLabel[];   // " 取消 " in GBK
+extern const unsigned char kDefaultLabel[];        // "Default"
+extern const unsigned char kResetLabel[];          // "Reset"
+extern const unsigned char kCancelLabel[];         // " 取消 " in GBK
+extern const unsigned char kEnglishCancelLabel[];  // "Cancel"
+
+// The dialog's two faces: the system picks the Chinese or the English
+// template from the user's language, and the Cancel button turns back
+// into the label of the face it opened with.
+enum class DialogFace { kChinese, kEnglish };
 
 // Alt and Shift give Default, Alt alone Reset, otherwise Cancel.
-const unsigned char *CancelLabelFor(bool altDown, bool shiftDown);
+const unsigned char *CancelLabelFor(bool altDown, bool shiftDown,
+                                    DialogFace face);
 
 // The zoom percentage followed by "%", as "33%" or "1600%".
 void ZoomLabelText(int32_t percent, unsigned char *text);

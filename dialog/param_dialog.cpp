@@ -22,6 +22,18 @@ struct ParamDialogInit {
 };
 
 FilterRecord *dialogRecord = nullptr;
+DialogFace dialogFace = DialogFace::kChinese;
+
+// The face the system picks for the user's language: the lookup the
+// dialog call makes, compared with the English template.
+DialogFace FaceOfTemplate() {
+  const wchar_t *dialogType = MAKEINTRESOURCEW(5);
+  HRSRC chosen = FindResourceW(ModuleInstance(), L"PARAM_DLG", dialogType);
+  HRSRC english = FindResourceExW(ModuleInstance(), dialogType, L"PARAM_DLG",
+                                  MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
+  return chosen && chosen == english ? DialogFace::kEnglish
+                                     : DialogFace::kChinese;
+}
 
 constexpr int kLabelChars = 62;
 
@@ -171,8 +183,11 @@ int32_t RunParamDialog(FilterRecord *record, int32_t sliderCount,
   const PlatformData *platform =
       static_cast<const PlatformData *>(record->platformData);
   HWND owner = platform ? reinterpret_cast<HWND>(platform->hwnd) : nullptr;
+  // Known before the dialog exists: its first messages set the label.
+  dialogFace = FaceOfTemplate();
   // The Unicode call: an 8-bit dialog would pass the template's Chinese
-  // labels and font name through the system's code page.
+  // labels and font name through the system's code page. The system picks
+  // the template's language.
   const INT_PTR result =
       DialogBoxParamW(ModuleInstance(), L"PARAM_DLG", owner, ParamDialogProc,
                       reinterpret_cast<LPARAM>(&init));
@@ -229,7 +244,7 @@ void UpdateCancelLabel(HWND window) {
   HWND button = isButton ? window : GetDlgItem(window, IDCANCEL);
   if (!button) return;
   const unsigned char *wanted =
-      CancelLabelFor(KeyDown(VK_MENU), KeyDown(VK_SHIFT));
+      CancelLabelFor(KeyDown(VK_MENU), KeyDown(VK_SHIFT), dialogFace);
   PString shown;
   updating = true;
   ReadLabel(button, shown);

@@ -99,6 +99,9 @@ bool ParseCommandLine(const std::vector<std::string> &args, CliOptions *options,
         return false;
       o.scriptPath = MapUnixPath(text);
       o.unattended = true;
+    } else if (arg == "--language") {
+      if (!value(&o.language))
+        return false;
     } else if (arg == "--timing") {
       o.timing = true;
     } else if (arg == "--log-requests") {
@@ -275,6 +278,8 @@ const char *UsageText() {
          "    --dialog ok|cancel   answer to other dialogs when unattended "
          "(cancel)\n"
          "    --interactive        a main window; a person works the dialogs\n"
+         "    --language LOCALE    the dialogs' user-interface language "
+         "(en-US, zh-CN, ...)\n"
          "    --script FILE        a script works the dialogs, unattended; "
          "its lines:\n") +
       ScriptSyntax() +

@@ -22,6 +22,7 @@ struct CliOptions {
   bool logRequests = false;
   bool interactive = false;  // a person works the dialogs
   std::string scriptPath;    // a script works them (unattended)
+  std::string language;      // their user-interface language; empty: ours
   DialogAnswer dialogAnswer = DialogAnswer::kCancel;
   std::string inPath, outPath, saveBlock, loadBlock;
   std::string comparePath; // the document before and after, side by side

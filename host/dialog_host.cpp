@@ -6,6 +6,22 @@
 #include "host/dialog_script.h"
 #include "host/display.h"
 
+bool SetDialogLanguage(const std::string &locale) {
+  LCID lcid = GetUserDefaultLCID();
+  if (!locale.empty()) {
+    wchar_t name[LOCALE_NAME_MAX_LENGTH] = L"";
+    if (!MultiByteToWideChar(CP_UTF8, 0, locale.c_str(), -1, name,
+                             LOCALE_NAME_MAX_LENGTH))
+      return false;
+    lcid = LocaleNameToLCID(name, 0);
+    if (lcid == 0) return false;
+  }
+  // Windows picks resources by the thread's user-interface language, Wine
+  // by the thread's locale: both are set.
+  SetThreadUILanguage(locale.empty() ? 0 : LANGIDFROMLCID(lcid));
+  return SetThreadLocale(lcid) != FALSE;
+}
+
 void SetUpDialogHost(const CliOptions &o, HostConfig *config) {
   if (!o.interactive && o.scriptPath.empty()) return;
   RegisterHostControls();

@@ -19,3 +19,8 @@ bool StartDialogScript(const CliOptions &options, void *moduleLibrary,
                        std::string *error);
 // Prints what the script recorded since it started and ends it.
 void FinishDialogScript(FILE *out);
+
+// The user-interface language of this thread, in which the module's
+// dialogs pick their resources: a locale name ("en-US", "zh-CN",
+// "de-DE"), or empty for the process's own. False for an unknown name.
+bool SetDialogLanguage(const std::string &locale);

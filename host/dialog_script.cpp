@@ -199,6 +199,19 @@ BOOL CALLBACK ReadControl(HWND child, LPARAM param) {
     SendMessageA(child, EM_GETSEL, WPARAM(&start), LPARAM(&end));
     c.selectionStart = int32_t(start);
     c.selectionEnd = int32_t(end);
+    wchar_t wide[256] = L"";
+    const int chars = GetWindowTextW(child, wide, 256);
+    HDC dc = GetDC(child);
+    HGDIOBJ old =
+        SelectObject(dc, HGDIOBJ(SendMessageW(child, WM_GETFONT, 0, 0)));
+    SIZE extent = {};
+    GetTextExtentPoint32W(dc, wide, chars, &extent);
+    SelectObject(dc, old);
+    ReleaseDC(child, dc);
+    RECT room = {};
+    SendMessageW(child, EM_GETRECT, 0, LPARAM(&room));
+    c.textWidth = extent.cx;
+    c.textRoom = room.right - room.left;
   }
   RECT r;
   GetWindowRect(child, &r);

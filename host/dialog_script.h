@@ -22,7 +22,10 @@ struct ControlView {
   int32_t position = 0;  // trackbars: TBM_GETPOS
   int32_t check = 0;     // buttons: BM_GETCHECK
   bool focused = false;
-  int32_t selectionStart = 0, selectionEnd = 0;      // edit boxes
+  int32_t selectionStart = 0, selectionEnd = 0;  // edit boxes
+  // Edit boxes: the width of the text in the box's font, and of the
+  // box's area for text (inside border and margins).
+  int32_t textWidth = 0, textRoom = 0;
   int32_t left = 0, top = 0, width = 0, height = 0;  // in the dialog's client
 };
 

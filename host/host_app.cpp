@@ -121,6 +121,12 @@ int RunHostCommand(const CliOptions &o, FILE *out) {
     return kExitUsage;
   }
 
+  if (!SetDialogLanguage(o.language)) {
+    Print(out, "error: --language: no locale is called " + o.language + "\n");
+    UnloadModule(&module);
+    return kExitUsage;
+  }
+
   // COM on the host's thread, as an editor's user-interface thread has it.
   HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   int exitCode = kExitOk;

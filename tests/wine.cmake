@@ -62,18 +62,21 @@ foreach(test module64 module32)
   endif()
 endforeach()
 
-# The dialog's labels in a process of a Western and of a Chinese system
-# code page (the locale test alone; the 64-bit run has the machine's).
-# Pictures of the dialog go to shots/, the README's as shots/dialog.png.
+# The dialog's faces in a process of a German and of a Chinese user
+# interface and system code page (the locale test alone; the 64-bit run
+# has the machine's). Pictures of the dialog go to shots/, the README's
+# as shots/dialog.png and shots/dialog-chinese.png.
 set(TAVORIN_SHOTS ${CMAKE_BINARY_DIR}/shots)
 if(TAVORIN_WIN64_DIR)
   set_property(TEST module64 APPEND PROPERTY ENVIRONMENT
                "TAVORIN_SHOTS=${TAVORIN_SHOTS}")
-  foreach(locale "western C.UTF-8 1252" "chinese zh_CN.UTF-8 936")
+  foreach(locale "western de_DE.UTF-8 1252 english"
+                 "chinese zh_CN.UTF-8 936 chinese")
     separate_arguments(locale)
     list(GET locale 0 name)
     list(GET locale 1 lc_all)
     list(GET locale 2 acp)
+    list(GET locale 3 face)
     add_test(NAME dialog64.${name}
              COMMAND ${tavorin_scripts}/wine-run 64
                      ${TAVORIN_WIN64_DIR}/tests/module/module_tests.exe
@@ -82,7 +85,7 @@ if(TAVORIN_WIN64_DIR)
     set_tests_properties(dialog64.${name} PROPERTIES
       FIXTURES_REQUIRED wine
       RESOURCE_LOCK settings-file
-      ENVIRONMENT "LC_ALL=${lc_all};TAVORIN_EXPECT_ACP=${acp};TAVORIN_MODULE=${TAVORIN_WIN64_DIR}/Tavorin64.8bf;TAVORIN_SHOTS=${TAVORIN_SHOTS}")
+      ENVIRONMENT "LC_ALL=${lc_all};TAVORIN_EXPECT_ACP=${acp};TAVORIN_EXPECT_FACE=${face};TAVORIN_MODULE=${TAVORIN_WIN64_DIR}/Tavorin64.8bf;TAVORIN_SHOTS=${TAVORIN_SHOTS}")
   endforeach()
 endif()
 

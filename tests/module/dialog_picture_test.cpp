@@ -1,11 +1,13 @@
-// The picture of the dialog in the README, taken by the test suite: a
-// colourful document at its fit zoom, some values away from the defaults.
+// The pictures of the dialog in the README, taken by the test suite in
+// English and in Chinese: a colourful document at its fit zoom, some
+// values away from the defaults.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdlib>
 #include <string>
 
+#include "host/dialog_host.h"
 #include "host/image_io.h"
 #include "host/text.h"
 #include "tests/module/dialog_support.h"
@@ -54,18 +56,26 @@ TEST(DialogPicture, ForTheReadme) {
   const char *dir = std::getenv("TAVORIN_SHOTS");
   if (!dir || !*dir) GTEST_SKIP() << "TAVORIN_SHOTS names no folder";
   CreateDirectoryA(MapUnixPath(dir).c_str(), nullptr);
-  const std::string path = std::string(dir) + "/dialog.png";
-  DialogHost host(Scene(720, 520));
-  host.GiveBlock(Values({25, 65, 70, 40, 0, -20, 0, 30, 0}));
-  ScriptedRun run = host.Run(InvocationKind::kFromMenu,
-                             "drag 108 30\nshot " + path + "\ncancel\n");
-  ASSERT_TRUE(run.failures.empty()) << run.failures[0];
-  ASSERT_EQ(run.script.shots.size(), 1u);
-  HostImage written;
-  std::string error;
-  ASSERT_TRUE(ReadImageFile(MapUnixPath(path), &written, &error)) << error;
-  EXPECT_EQ(written.width, run.script.shots[0].image.width);
-  EXPECT_EQ(written.samples, run.script.shots[0].image.samples);
+  const struct {
+    const char *language, *file;
+  } faces[] = {{"en-US", "dialog.png"}, {"zh-CN", "dialog-chinese.png"}};
+  for (const auto &f : faces) {
+    SCOPED_TRACE(f.language);
+    const std::string path = std::string(dir) + "/" + f.file;
+    ASSERT_TRUE(SetDialogLanguage(f.language));
+    DialogHost host(Scene(720, 520));
+    host.GiveBlock(Values({25, 65, 70, 40, 0, -20, 0, 30, 0}));
+    ScriptedRun run = host.Run(InvocationKind::kFromMenu,
+                               "drag 108 30\nshot " + path + "\ncancel\n");
+    SetDialogLanguage("");
+    ASSERT_TRUE(run.failures.empty()) << run.failures[0];
+    ASSERT_EQ(run.script.shots.size(), 1u);
+    HostImage written;
+    std::string error;
+    ASSERT_TRUE(ReadImageFile(MapUnixPath(path), &written, &error)) << error;
+    EXPECT_EQ(written.width, run.script.shots[0].image.width);
+    EXPECT_EQ(written.samples, run.script.shots[0].image.samples);
+  }
 }
 
 }  // namespace

@@ -1,8 +1,8 @@
 // The dialog templates and pictures as the built module carries them:
-// every item where it belongs, in tab order, with its style, and the
-// Chinese labels stored as the right UTF-16 text whatever machine built
-// the module; the pictures at their sizes; the cursors with their images
-// and hot spots.
+// every item where it belongs, in tab order, with its style, in a
+// Chinese and an English face, the Chinese labels stored as the right
+// UTF-16 text whatever machine built the module; the pictures at their
+// sizes; the cursors with their images and hot spots.
 #include <windows.h>
 // after windows.h
 #include <commctrl.h>
@@ -25,8 +25,12 @@ struct DataModule {
   ~DataModule() {
     if (handle) FreeLibrary(handle);
   }
-  std::vector<uint8_t> Resource(const char *type, const char *name) const {
-    HRSRC found = FindResourceA(handle, name, type);
+  // In the language the system picks, or in the one given.
+  std::vector<uint8_t> Resource(const char *type, const char *name,
+                                WORD language = 0xFFFF) const {
+    HRSRC found = language == 0xFFFF
+                      ? FindResourceA(handle, name, type)
+                      : FindResourceExA(handle, type, name, language);
     if (!found) return {};
     const uint8_t *data =
         static_cast<const uint8_t *>(LockResource(LoadResource(handle, found)));
@@ -126,86 +130,110 @@ bool SameClass(const std::wstring &stored, const wchar_t *wanted) {
 TEST(DialogResources, ParameterDialogTemplate) {
   DataModule module;
   ASSERT_NE(module.handle, nullptr);
-  const std::vector<uint8_t> bytes =
-      module.Resource(MAKEINTRESOURCEA(5) /* RT_DIALOG */, "PARAM_DLG");
-  ASSERT_FALSE(bytes.empty());
-  const Template t = ReadTemplate(bytes);
-  EXPECT_EQ(t.cx, 505);
-  EXPECT_EQ(t.cy, 250);
-  EXPECT_EQ(t.font, L"\u5b8b\u4f53");  // 宋体
-  EXPECT_EQ(t.pointSize, 9);
-  EXPECT_TRUE(t.style & DS_MODALFRAME);
-  EXPECT_TRUE(t.style & DS_CENTER);
-  EXPECT_EQ(t.style & WS_CAPTION, DWORD(WS_CAPTION));
-  EXPECT_FALSE(t.style & WS_SYSMENU);
-
   const DWORD tab = WS_TABSTOP;
   const DWORD sliderBits = TBS_NOTICKS | TBS_BOTH | TBS_FIXEDLENGTH | tab;
   const struct {
     int id;
     const wchar_t *cls;
-    const wchar_t *text;
+    const wchar_t *text, *english;
     int x, y, cx, cy;
     DWORD styleBits;  // that must be set
   } expected[] = {
-      {1, kButton, L"\u786e\u5b9a", 460, 10, 38, 14, BS_DEFPUSHBUTTON | tab},
-      {2, kButton, L"\u53d6\u6d88", 460, 30, 38, 14, tab},
-      {3, kButton, L"\u8f7d\u5165...", 460, 60, 38, 14, tab},
-      {4, kButton, L"\u4fdd\u5b58...", 460, 80, 38, 14, tab},
-      {5, kStatic, L"", 185, 7, 265, 223, 0},
-      {6, kButton, L"\u9884\u89c8", 460, 150, 41, 11,
+      {1, kButton, L"\u786e\u5b9a", L"OK", 460, 10, 38, 14,
+       BS_DEFPUSHBUTTON | tab},
+      {2, kButton, L"\u53d6\u6d88", L"Cancel", 460, 30, 38, 14, tab},
+      {3, kButton, L"\u8f7d\u5165...", L"Load...", 460, 60, 38, 14, tab},
+      {4, kButton, L"\u4fdd\u5b58...", L"Save...", 460, 80, 38, 14, tab},
+      {5, kStatic, L"", L"", 185, 7, 265, 223, 0},
+      {6, kButton, L"\u9884\u89c8", L"Preview", 460, 150, 41, 11,
        BS_AUTOCHECKBOX | BS_NOTIFY | tab},
-      {8, kButton, L"", 287, 232, 10, 10, tab},
-      {9, kStatic, L"", 297, 232, 40, 10, SS_CENTER},
-      {10, kButton, L"", 337, 232, 10, 10, tab},
-      {-1, kButton, L"\u63a7\u5236", 23, 7, 149, 101, BS_GROUPBOX},
-      {-1, kStatic, L"\u534a\u5f84", 33, 22, 40, 8, 0},
-      {-1, kStatic, L"\u56de\u5e94", 33, 50, 40, 8, 0},
-      {-1, kStatic, L"\u6269\u5927", 33, 78, 40, 8, 0},
-      {101, L"msctls_trackbar32", L"", 33, 30, 100, 16, sliderBits},
-      {102, L"msctls_trackbar32", L"", 33, 58, 100, 16, sliderBits},
-      {103, L"msctls_trackbar32", L"", 33, 86, 100, 16, sliderBits},
-      {201, kEdit, L"", 133, 31, 19, 11, WS_BORDER | tab},
-      {202, kEdit, L"", 133, 59, 19, 11, WS_BORDER | tab},
-      {203, kEdit, L"", 133, 87, 19, 11, WS_BORDER | tab},
-      {-1, kButton, L"\u989c\u8272", 23, 115, 149, 121, BS_GROUPBOX},
-      {204, kEdit, L"", 33, 130, 20, 11, WS_BORDER | tab},
-      {205, kEdit, L"", 55, 130, 20, 11, WS_BORDER | tab},
-      {206, kEdit, L"", 77, 130, 20, 11, WS_BORDER | tab},
-      {207, kEdit, L"", 99, 130, 20, 11, WS_BORDER | tab},
-      {208, kEdit, L"", 121, 130, 20, 11, WS_BORDER | tab},
-      {209, kEdit, L"", 143, 130, 20, 11, WS_BORDER | tab},
-      {104, L"msctls_trackbar32", L"", 35, 141, 16, 75, sliderBits | TBS_VERT},
-      {105, L"msctls_trackbar32", L"", 57, 141, 16, 75, sliderBits | TBS_VERT},
-      {106, L"msctls_trackbar32", L"", 79, 141, 16, 75, sliderBits | TBS_VERT},
-      {107, L"msctls_trackbar32", L"", 101, 141, 16, 75, sliderBits | TBS_VERT},
-      {108, L"msctls_trackbar32", L"", 123, 141, 16, 75, sliderBits | TBS_VERT},
-      {109, L"msctls_trackbar32", L"", 145, 141, 16, 75, sliderBits | TBS_VERT},
-      {301, kStatic, L"", 35, 221, 126, 8, 0},
-      {-1, kStatic, L"#16001", 0, 0, 13, 582, SS_BITMAP},
-      {-1, kStatic, L"#16002", 417, 240, 20, 20, SS_ICON | SS_REALSIZEIMAGE},
+      {8, kButton, L"", L"", 287, 232, 10, 10, tab},
+      {9, kStatic, L"", L"", 297, 232, 40, 10, SS_CENTER},
+      {10, kButton, L"", L"", 337, 232, 10, 10, tab},
+      {-1, kButton, L"\u63a7\u5236", L"Controls", 23, 7, 149, 101, BS_GROUPBOX},
+      {-1, kStatic, L"\u534a\u5f84", L"Radius", 33, 22, 40, 8, 0},
+      {-1, kStatic, L"\u56de\u5e94", L"Response", 33, 50, 40, 8, 0},
+      {-1, kStatic, L"\u6269\u5927", L"Spread", 33, 78, 40, 8, 0},
+      {101, L"msctls_trackbar32", L"", L"", 33, 30, 100, 16, sliderBits},
+      {102, L"msctls_trackbar32", L"", L"", 33, 58, 100, 16, sliderBits},
+      {103, L"msctls_trackbar32", L"", L"", 33, 86, 100, 16, sliderBits},
+      {201, kEdit, L"", L"", 133, 31, 19, 11, WS_BORDER | tab},
+      {202, kEdit, L"", L"", 133, 59, 19, 11, WS_BORDER | tab},
+      {203, kEdit, L"", L"", 133, 87, 19, 11, WS_BORDER | tab},
+      {-1, kButton, L"\u989c\u8272", L"Colour", 23, 115, 149, 121, BS_GROUPBOX},
+      {204, kEdit, L"", L"", 33, 130, 20, 11, WS_BORDER | tab},
+      {205, kEdit, L"", L"", 55, 130, 20, 11, WS_BORDER | tab},
+      {206, kEdit, L"", L"", 77, 130, 20, 11, WS_BORDER | tab},
+      {207, kEdit, L"", L"", 99, 130, 20, 11, WS_BORDER | tab},
+      {208, kEdit, L"", L"", 121, 130, 20, 11, WS_BORDER | tab},
+      {209, kEdit, L"", L"", 143, 130, 20, 11, WS_BORDER | tab},
+      {104, L"msctls_trackbar32", L"", L"", 35, 141, 16, 75,
+       sliderBits | TBS_VERT},
+      {105, L"msctls_trackbar32", L"", L"", 57, 141, 16, 75,
+       sliderBits | TBS_VERT},
+      {106, L"msctls_trackbar32", L"", L"", 79, 141, 16, 75,
+       sliderBits | TBS_VERT},
+      {107, L"msctls_trackbar32", L"", L"", 101, 141, 16, 75,
+       sliderBits | TBS_VERT},
+      {108, L"msctls_trackbar32", L"", L"", 123, 141, 16, 75,
+       sliderBits | TBS_VERT},
+      {109, L"msctls_trackbar32", L"", L"", 145, 141, 16, 75,
+       sliderBits | TBS_VERT},
+      {301, kStatic, L"", L"", 35, 221, 126, 8, 0},
+      {-1, kStatic, L"#16001", L"#16001", 0, 0, 13, 582, SS_BITMAP},
+      {-1, kStatic, L"#16002", L"#16002", 417, 240, 20, 20,
+       SS_ICON | SS_REALSIZEIMAGE},
   };
-  ASSERT_EQ(t.items.size(), sizeof expected / sizeof expected[0]);
-  for (size_t i = 0; i < t.items.size(); ++i) {
-    const Item &item = t.items[i];
-    const auto &e = expected[i];
-    SCOPED_TRACE("item " + std::to_string(i) + ", id " + std::to_string(e.id));
-    EXPECT_EQ(item.id, e.id);
-    EXPECT_TRUE(SameClass(item.className, e.cls));
-    EXPECT_EQ(item.text, e.text);
-    EXPECT_EQ(item.x, e.x);
-    EXPECT_EQ(item.y, e.y);
-    EXPECT_EQ(item.cx, e.cx);
-    EXPECT_EQ(item.cy, e.cy);
-    EXPECT_EQ(item.style & e.styleBits, e.styleBits);
-  }
-  // Edits stop at their edge; the frame of the preview is invisible.
-  for (const Item &item : t.items) {
-    if (SameClass(item.className, kEdit)) {
-      EXPECT_FALSE(item.style & ES_AUTOHSCROLL) << item.id;
+  // The Chinese face as described; the English one with the same items
+  // in the same places, in the system's dialog font, its edit boxes sized
+  // for that font (the locale test measures their text).
+  const struct {
+    WORD language;
+    const wchar_t *font;
+    int pointSize;
+  } faces[] = {
+      {MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED), L"\u5b8b\u4f53",
+       9},  // 宋体
+      {MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), L"MS Shell Dlg", 8}};
+  for (const auto &face : faces) {
+    const bool english = face.pointSize == 8;
+    SCOPED_TRACE(english ? "English" : "Chinese");
+    const std::vector<uint8_t> bytes = module.Resource(
+        MAKEINTRESOURCEA(5) /* RT_DIALOG */, "PARAM_DLG", face.language);
+    ASSERT_FALSE(bytes.empty());
+    const Template t = ReadTemplate(bytes);
+    EXPECT_EQ(t.cx, 505);
+    EXPECT_EQ(t.cy, 250);
+    EXPECT_EQ(t.font, face.font);
+    EXPECT_EQ(t.pointSize, face.pointSize);
+    EXPECT_TRUE(t.style & DS_MODALFRAME);
+    EXPECT_TRUE(t.style & DS_CENTER);
+    EXPECT_EQ(t.style & WS_CAPTION, DWORD(WS_CAPTION));
+    EXPECT_FALSE(t.style & WS_SYSMENU);
+    ASSERT_EQ(t.items.size(), sizeof expected / sizeof expected[0]);
+    for (size_t i = 0; i < t.items.size(); ++i) {
+      const Item &item = t.items[i];
+      const auto &e = expected[i];
+      SCOPED_TRACE("item " + std::to_string(i) + ", id " +
+                   std::to_string(e.id));
+      EXPECT_EQ(item.id, e.id);
+      EXPECT_TRUE(SameClass(item.className, e.cls));
+      EXPECT_EQ(item.text, english ? e.english : e.text);
+      EXPECT_EQ(item.style & e.styleBits, e.styleBits);
+      if (english && SameClass(item.className, kEdit)) continue;
+      EXPECT_EQ(item.x, e.x);
+      EXPECT_EQ(item.y, e.y);
+      EXPECT_EQ(item.cx, e.cx);
+      EXPECT_EQ(item.cy, e.cy);
     }
-    if (item.id == 5) {
-      EXPECT_FALSE(item.style & WS_VISIBLE);
+    // Edits stop at their edge; the frame of the preview is invisible.
+    for (const Item &item : t.items) {
+      if (SameClass(item.className, kEdit)) {
+        EXPECT_FALSE(item.style & ES_AUTOHSCROLL) << item.id;
+      }
+      if (item.id == 5) {
+        EXPECT_FALSE(item.style & WS_VISIBLE);
+      }
     }
   }
 }

@@ -99,10 +99,15 @@ TEST(EditText, RadiusBoxUnitsComeFromTheDigitsTyped) {
 }
 
 TEST(CancelLabel, ChosenFromAltAndShift) {
-  EXPECT_EQ(Text(CancelLabelFor(true, true)), "Default");
-  EXPECT_EQ(Text(CancelLabelFor(true, false)), "Reset");
-  EXPECT_EQ(Text(CancelLabelFor(false, true)), " \xC8\xA1\xCF\xFB ");
-  EXPECT_EQ(CancelLabelFor(false, false), CancelLabelFor(false, true));
+  for (DialogFace face : {DialogFace::kChinese, DialogFace::kEnglish}) {
+    const bool english = face == DialogFace::kEnglish;
+    EXPECT_EQ(Text(CancelLabelFor(true, true, face)), "Default");
+    EXPECT_EQ(Text(CancelLabelFor(true, false, face)), "Reset");
+    EXPECT_EQ(Text(CancelLabelFor(false, true, face)),
+              english ? "Cancel" : " \xC8\xA1\xCF\xFB ");
+    EXPECT_EQ(CancelLabelFor(false, false, face),
+              CancelLabelFor(false, true, face));
+  }
   PString label;
   ZoomLabelText(1600, label);
   EXPECT_EQ(Text(label), "1600%");
