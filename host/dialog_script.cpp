@@ -606,6 +606,12 @@ void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
     return;
   }
   HWND target = TopDialog(fileStep);
+  // A modal dialog shows itself when its queue first runs empty, which a
+  // slow start can leave until after the first tick: it is worked once it
+  // shows, and so has had its first paint.
+  if (target && !IsWindowVisible(target) &&
+      now - g.lastProgress <= kIdleMilliseconds)
+    return;
   if (!target) {
     if (now - g.lastProgress > kIdleMilliseconds && !g.dialogs.empty()) {
       ++g.next;
