@@ -58,10 +58,10 @@ TEST(DialogLocale, EachLanguageHasItsFace) {
   } runs[] = {
       {"zh-CN", &kChinese},
       {"en-US", &kEnglish},
-      {"de-DE", &kEnglish},
       {"", own && std::string(own) == "chinese" ? &kChinese : &kEnglish}};
-  // The emulated 32-bit program opens the dialog once.
-  const size_t count = sizeof(void *) == 8 ? (own ? 4 : 3) : 1;
+  // The emulated 32-bit program opens the dialog once. German is the
+  // process's own language in the German-locale run.
+  const size_t count = sizeof(void *) == 8 ? (own ? 3 : 2) : 1;
   for (size_t r = 0; r < count; ++r) {
     const Face &face = *runs[r].face;
     const std::string language = *runs[r].language ? runs[r].language : "own";
