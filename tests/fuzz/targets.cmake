@@ -3,7 +3,5 @@
 set(tavorin_fuzz_targets
   preset_file
   settings_file
-  param_block
   number_text
-  pipl
   engine_tile)

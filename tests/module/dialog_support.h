@@ -4,13 +4,10 @@
 // answered, and a parameter block of known values handed to the module.
 #pragma once
 
-#include <shlobj.h>
 #include <windows.h>
 
 #include <algorithm>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -19,7 +16,7 @@
 #include "host/display.h"
 #include "host/session.h"
 #include "params/params.h"
-#include "tests/module/product_module.h"
+#include "tests/module/run_support.h"
 
 inline FilterParams DefaultValues() {
   FilterParams p;
@@ -59,25 +56,6 @@ inline HWND TestOwnerWindow() {
     return CreateHostWindow("Tavorin test host", 20, 20, 1000, 700, true);
   }();
   return owner;
-}
-
-inline std::string SettingsFilePath() {
-  char base[MAX_PATH] = "";
-  SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, 0, base);
-  return std::string(base) + "\\lattimerworkshops\\PS Filters\\Tavorin";
-}
-
-inline std::vector<uint8_t> ReadBytes(const std::string &path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in),
-                              std::istreambuf_iterator<char>());
-}
-
-inline void WriteBytes(const std::string &path,
-                       const std::vector<uint8_t> &bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char *>(bytes.data()),
-            std::streamsize(bytes.size()));
 }
 
 struct ScriptedRun {

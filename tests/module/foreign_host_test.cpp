@@ -21,22 +21,10 @@ HostConfig ImitatedHost(int32_t rowPad = 0) {
   return config;
 }
 
-std::vector<uint16_t> ColourSamples(const std::vector<uint16_t> &samples,
-                                    int32_t planes) {
-  std::vector<uint16_t> colour;
-  for (size_t i = 0; i < samples.size(); i += size_t(planes))
-    colour.insert(colour.end(), samples.begin() + i, samples.begin() + i + 3);
-  return colour;
-}
-
 bool Inside(const Rect &r, const HostImage &image) {
   return r.top >= 0 && r.left >= 0 && r.bottom <= image.height &&
          r.right <= image.width;
 }
-
-const ReferenceSettings kStrongest = {
-    1000, 100, 100, {100, -100, 50, -50, 25, -25}};
-const ReferenceSettings kOdd = {37, 77, 13, {17, -42, 99, -100, 63, -7}};
 
 // Every tile that touches an image edge is where such a host used to
 // shift, shear or clip the input: a wrong replication shows there.

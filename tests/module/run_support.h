@@ -15,9 +15,16 @@
 
 #include "host/host.h"
 #include "params/params.h"
-#include "tests/module/host_test_support.h"
 #include "tests/module/product_module.h"
 #include "tests/module/reference_filter.h"
+
+// The test modules and programs lie next to the test program.
+inline std::string FixturePath(const char *name) {
+  char path[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, path, MAX_PATH);
+  std::string dir(path);
+  return dir.substr(0, dir.find_last_of("\\/") + 1) + name;
+}
 
 // The product's shell with a dialog phase that answers by the words of
 // TAVORIN_TEST_DIALOG (tests/module/answering): OK when it is empty.
@@ -91,6 +98,24 @@ inline std::vector<uint16_t> Reference(const HostImage &image, const Rect &area,
   return ReferenceFilter(image.width, image.height, image.planes, image.depth,
                          image.samples, area, settings);
 }
+
+// The first three samples of every pixel. A fourth keeps what the host
+// put in the output buffer, and for a flat image the module asks the host
+// not to copy the source there first.
+inline std::vector<uint16_t> ColourSamples(const std::vector<uint16_t> &samples,
+                                           int32_t planes) {
+  std::vector<uint16_t> colour;
+  for (size_t i = 0; i < samples.size(); i += size_t(planes))
+    colour.insert(colour.end(), samples.begin() + i, samples.begin() + i + 3);
+  return colour;
+}
+
+// Settings that reach every term of the filter: the widest radius with
+// every weight set, and values on no round step.
+const ReferenceSettings kDefaults;
+const ReferenceSettings kStrongest = {
+    1000, 100, 100, {100, -100, 50, -50, 25, -25}};
+const ReferenceSettings kOdd = {37, 77, 13, {17, -42, 99, -100, 63, -7}};
 
 inline Rect WholeImage(const HostImage &image) {
   return Rect{0, 0, int16_t(image.height), int16_t(image.width)};

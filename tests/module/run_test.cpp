@@ -7,27 +7,13 @@
 
 namespace {
 
+const ReferenceSettings kNoRadius = {0, 80, 30, {0, 0, 0, 0, 0, 0}};
+
 bool SameRect(const Rect &a, const Rect &b) {
   return a.top == b.top && a.left == b.left && a.bottom == b.bottom &&
          a.right == b.right;
 }
 
-// The first three samples of every pixel. A fourth keeps what the host
-// put in the output buffer, and for a flat image the module asks the host
-// not to copy the source there first.
-std::vector<uint16_t> ColourSamples(const std::vector<uint16_t> &samples,
-                                    int32_t planes) {
-  std::vector<uint16_t> colour;
-  for (size_t i = 0; i < samples.size(); i += size_t(planes))
-    colour.insert(colour.end(), samples.begin() + i, samples.begin() + i + 3);
-  return colour;
-}
-
-const ReferenceSettings kDefaults;
-const ReferenceSettings kStrongest = {
-    1000, 100, 100, {100, -100, 50, -50, 25, -25}};
-const ReferenceSettings kNoRadius = {0, 80, 30, {0, 0, 0, 0, 0, 0}};
-const ReferenceSettings kOdd = {37, 77, 13, {17, -42, 99, -100, 63, -7}};
 
 TEST(Run, WholeImagesMatchTheEngineBitForBit) {
   struct Case {

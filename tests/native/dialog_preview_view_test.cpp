@@ -231,12 +231,24 @@ TEST_F(ViewFixture, GreyBandsSurroundTheVisibleImage) {
   EXPECT_EQ(PreviewBackgroundBands(400, 300, bands), 0);
 }
 
-TEST(ZoomGlyph, BarsOfAFourteenPixelButtonCrossAtSixSix) {
-  WindowRect bars[2];
-  ASSERT_EQ(ZoomGlyphBars(WindowRect{0, 0, 14, 14}, false, bars), 1);
-  ASSERT_EQ(ZoomGlyphBars(WindowRect{0, 0, 14, 14}, true, bars), 2);
-  EXPECT_TRUE(EqualWindowRects(bars[0], WindowRect{3, 6, 10, 7}));
-  EXPECT_TRUE(EqualWindowRects(bars[1], WindowRect{6, 3, 7, 10}));
+// The plus is the minus with a bar across it: the two bars cross at their
+// middles on a square button of any even size and place, so neither sign looks
+// lopsided.
+TEST(ZoomGlyph, ThePlusIsTheMinusCrossedAtItsMiddle) {
+  for (const WindowRect &b :
+       {WindowRect{0, 0, 14, 14}, WindowRect{30, 8, 44, 22},
+        WindowRect{5, 5, 17, 17}}) {
+    WindowRect minus[2], plus[2];
+    ASSERT_EQ(ZoomGlyphBars(b, false, minus), 1);
+    ASSERT_EQ(ZoomGlyphBars(b, true, plus), 2);
+    EXPECT_TRUE(EqualWindowRects(minus[0], plus[0]));
+    const WindowRect &h = plus[0], &v = plus[1];
+    EXPECT_EQ(h.bottom - h.top, 1);
+    EXPECT_EQ(v.right - v.left, 1);
+    EXPECT_EQ(v.left - b.left, h.top - b.top) << "crossing off the diagonal";
+    EXPECT_EQ(v.left - h.left, h.right - v.right) << "off the bar's middle";
+    EXPECT_EQ(h.top - v.top, v.bottom - h.bottom) << "off the bar's middle";
+  }
 }
 
 }  // namespace

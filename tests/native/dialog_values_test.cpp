@@ -1,13 +1,11 @@
-// The dialog's portable arithmetic: slider bindings and positions, the
-// number text of the edit boxes, the Cancel labels, the hue strip and
-// preset file bytes.
+// The dialog's portable arithmetic: slider positions, the number text of
+// the edit boxes, the hue strip and preset file bytes.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "dialog/dialog_texts.h"
 #include "dialog/hue_band.h"
 #include "dialog/preset_image.h"
 #include "dialog/slider_values.h"
@@ -22,18 +20,6 @@ std::string Text(const unsigned char *p) {
 void SetText(unsigned char *p, const std::string &s) {
   p[0] = (unsigned char)s.size();
   std::memcpy(p + 1, s.data(), s.size());
-}
-
-TEST(SliderBinding, FieldsDoNotBleedIntoEachOther) {
-  uint32_t b = MakeSliderBinding(0xFFFF, 255, 3);
-  EXPECT_EQ(BindingEditId(b), 0xFFFF);
-  EXPECT_EQ(BindingParamIndex(b), 255);
-  EXPECT_EQ(BindingDecimals(b), 3);
-  b = MakeSliderBinding(201, 0, 0);
-  b = WithBindingDecimals(b, 1);
-  EXPECT_EQ(BindingEditId(b), 201);
-  EXPECT_EQ(BindingParamIndex(b), 0);
-  EXPECT_EQ(BindingDecimals(b), 1);
 }
 
 TEST(SliderPosition, VerticalSlidersHaveTheHighEndOnTopAndADetent) {
@@ -96,23 +82,6 @@ TEST(EditText, RadiusBoxUnitsComeFromTheDigitsTyped) {
     EXPECT_EQ(EditUnitsFromText(text, 1, 0, 1000, &units), c.ok) << c.text;
     EXPECT_EQ(units, c.units) << c.text;
   }
-}
-
-TEST(CancelLabel, ChosenFromAltAndShift) {
-  for (DialogFace face : {DialogFace::kChinese, DialogFace::kEnglish}) {
-    const bool english = face == DialogFace::kEnglish;
-    EXPECT_EQ(Text(CancelLabelFor(true, true, face)), "Default");
-    EXPECT_EQ(Text(CancelLabelFor(true, false, face)), "Reset");
-    EXPECT_EQ(Text(CancelLabelFor(false, true, face)),
-              english ? "Cancel" : " \xC8\xA1\xCF\xFB ");
-    EXPECT_EQ(CancelLabelFor(false, false, face),
-              CancelLabelFor(false, true, face));
-  }
-  PString label;
-  ZoomLabelText(1600, label);
-  EXPECT_EQ(Text(label), "1600%");
-  ZoomLabelText(13, label);
-  EXPECT_EQ(Text(label), "13%");
 }
 
 TEST(HueStrip, ColumnsOfAStripOf120) {
