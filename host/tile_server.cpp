@@ -23,6 +23,43 @@ uint16_t GetSample(const uint8_t *at, int32_t bytesPerSample) {
   return *at;
 }
 
+// Whole runs of pixels between the document and a tile buffer: a straight
+// copy where the tile holds every plane at 16 bits, one narrowing or
+// widening pass at 8 bits, so that serving a tile costs about what
+// reading and writing its bytes does.
+void PackRun(const uint16_t *from, int32_t imagePlanes, int32_t planes,
+             int32_t bps, int32_t count, uint8_t *to) {
+  const size_t n = size_t(count) * size_t(planes);
+  if (planes == imagePlanes && bps == 2) {
+    std::memcpy(to, from, n * 2);
+  } else if (planes == imagePlanes) {
+    for (size_t k = 0; k < n; ++k) to[k] = uint8_t(from[k]);
+  } else {
+    for (int32_t i = 0; i < count; ++i, from += imagePlanes)
+      for (int32_t p = 0; p < planes; ++p, to += bps)
+        PutSample(to, bps, from[p]);
+  }
+}
+
+void UnpackRun(const uint8_t *from, int32_t planes, int32_t bps, int32_t count,
+               int32_t imagePlanes, uint16_t *to) {
+  const size_t n = size_t(count) * size_t(planes);
+  if (planes == imagePlanes && bps == 2) {
+    std::memcpy(to, from, n * 2);
+  } else if (planes == imagePlanes) {
+    for (size_t k = 0; k < n; ++k) to[k] = from[k];
+  } else {
+    for (int32_t i = 0; i < count; ++i, to += imagePlanes)
+      for (int32_t p = 0; p < planes; ++p, from += bps)
+        to[p] = GetSample(from, bps);
+  }
+}
+
+const uint16_t *PixelAt(const HostImage &image, int32_t x, int32_t y) {
+  return &image.samples[(size_t(y) * size_t(image.width) + size_t(x)) *
+                        size_t(image.planes)];
+}
+
 // Extent of the image in the sampled coordinates of a rate: ceil(n / r).
 int64_t SampledExtent(int32_t n, Fixed rate) {
   return (int64_t(n) * 0x10000 + rate - 1) / rate;
@@ -49,7 +86,23 @@ void FillConforming(const HostImage &image, const TileRequest &q,
   for (int32_t j = 0; j < h; ++j) {
     int64_t y = int64_t(q.rect.top) + j;
     uint8_t *row = tile->bytes.data() + size_t(j) * size_t(tile->rowBytes);
+    // Unsampled rows inside the image: the inside run in one copy, the
+    // edges pixel by pixel below.
+    int32_t runFirst = 0, runEnd = 0;
+    if (q.rate == 0x10000 && y >= 0 && y < sampledH) {
+      runFirst = int32_t(std::clamp<int64_t>(-int64_t(q.rect.left), 0, w));
+      runEnd =
+          int32_t(std::clamp<int64_t>(sampledW - q.rect.left, runFirst, w));
+      if (runEnd > runFirst)
+        PackRun(PixelAt(image, q.rect.left + runFirst, int32_t(y)) + q.loPlane,
+                image.planes, planes, bps, runEnd - runFirst,
+                row + size_t(runFirst) * size_t(planes * bps));
+    }
     for (int32_t i = 0; i < w; ++i) {
+      if (i == runFirst && runEnd > runFirst) {
+        i = runEnd - 1;
+        continue;
+      }
       int64_t x = int64_t(q.rect.left) + i;
       uint8_t *pixel = row + size_t(i) * size_t(planes * bps);
       bool inside = x >= 0 && x < sampledW && y >= 0 && y < sampledH;
@@ -58,7 +111,7 @@ void FillConforming(const HostImage &image, const TileRequest &q,
           for (int32_t p = 0; p < planes; ++p)
             PutSample(pixel + p * bps, bps,
                       PaddingValue(q.padding, image.depth));
-        continue; // kPaddingNone: the buffer's fill stays
+        continue;  // kPaddingNone: the buffer's fill stays
       }
       int32_t col =
           SourceIndex(std::clamp<int64_t>(x, 0, sampledW - 1), q.rate);
@@ -76,7 +129,7 @@ void FillConforming(const HostImage &image, const TileRequest &q,
 // (from the clamped origin) and the row step it packs them at.
 struct ClippedArea {
   Rect served;
-  int32_t top, left, height, width; // image pixels, from the buffer's origin
+  int32_t top, left, height, width;  // image pixels, from the buffer's origin
   int32_t rowBytes, packedRowBytes;
 };
 
@@ -101,6 +154,12 @@ void FillClipped(const HostImage &image, const TileRequest &q,
   const int32_t bps = tile->bytesPerSample;
   for (int32_t j = 0; j < a.height; ++j) {
     uint8_t *row = tile->bytes.data() + size_t(j) * size_t(a.packedRowBytes);
+    if (q.rate == 0x10000) {
+      if (a.width > 0)
+        PackRun(PixelAt(image, a.left, a.top + j) + q.loPlane, image.planes,
+                planes, bps, a.width, row);
+      continue;
+    }
     for (int32_t i = 0; i < a.width; ++i) {
       const int32_t x = SourceIndex(a.left + i, q.rate);
       const int32_t y = SourceIndex(a.top + j, q.rate);
@@ -109,10 +168,6 @@ void FillClipped(const HostImage &image, const TileRequest &q,
                   SampleAt(image, x, y, q.loPlane + p));
     }
   }
-}
-
-bool InsideClip(const Rect &clip, int32_t x, int32_t y) {
-  return y >= clip.top && y < clip.bottom && x >= clip.left && x < clip.right;
 }
 
 void ReleaseBuffer(TileBuffer *tile) {
@@ -146,26 +201,26 @@ void SetLayoutFields(const TileServer &server, FilterRecord *record) {
   }
 }
 
-} // namespace
+}  // namespace
 
 OSErr FillTile(const HostImage &image, const TileRequest &request,
                const ServeOptions &options, TileBuffer *tile) {
-  ReleaseBuffer(tile);
+  // The buffer's memory is kept from tile to tile: fresh pages for every
+  // tile cost more than the copy itself.
+  tile->valid = false;
+  tile->bytes.clear();
   tile->request = request;
   tile->rowBytes = 0;
   tile->bytesPerSample = image.depth == 16 ? 2 : 1;
-  if (RectEmpty(request.rect))
-    return 0;
+  if (RectEmpty(request.rect)) return 0;
   const bool clipped = options.behaviour == RequestBehaviour::kClipLikeOpenHost;
   if (request.loPlane < 0 || request.hiPlane >= image.planes ||
       request.loPlane > request.hiPlane)
     return kErrParam;
   TileRequest q = request;
   if (!clipped) {
-    if (q.rate <= 0)
-      return kErrParam;
-    if (q.padding < kPaddingErrorOnBounds || q.padding > 255)
-      return kErrParam;
+    if (q.rate <= 0) return kErrParam;
+    if (q.padding < kPaddingErrorOnBounds || q.padding > 255) return kErrParam;
     if (q.padding == kPaddingErrorOnBounds &&
         (q.rect.top < 0 || q.rect.left < 0 ||
          q.rect.bottom > SampledExtent(image.height, q.rate) ||
@@ -205,8 +260,7 @@ OSErr FillTile(const HostImage &image, const TileRequest &request,
 
 void WriteTile(const TileBuffer &tile, const Rect &clip,
                RequestBehaviour behaviour, HostImage *image) {
-  if (!tile.valid)
-    return;
+  if (!tile.valid) return;
   const TileRequest &q = tile.request;
   const int32_t planes = q.hiPlane - q.loPlane + 1;
   const int32_t bps = tile.bytesPerSample;
@@ -222,18 +276,18 @@ void WriteTile(const TileBuffer &tile, const Rect &clip,
   }
   for (int32_t j = 0; j < height; ++j) {
     int32_t y = top + j;
-    if (y < 0 || y >= image->height)
-      continue;
+    if (y < 0 || y >= image->height) continue;
+    if (y < clip.top || y >= clip.bottom) continue;
     const uint8_t *row =
         tile.bytes.data() + size_t(j) * size_t(tile.packedRowBytes);
-    for (int32_t i = 0; i < width; ++i) {
-      int32_t x = left + i;
-      if (x < 0 || x >= image->width || !InsideClip(clip, x, y))
-        continue;
-      for (int32_t p = 0; p < planes; ++p)
-        SampleAt(*image, x, y, q.loPlane + p) =
-            GetSample(row + size_t(i * planes + p) * size_t(bps), bps);
-    }
+    // The tile's columns that land inside both the image and the clip.
+    const int32_t first = std::max({left, 0, int32_t(clip.left)});
+    const int32_t end =
+        std::min({left + width, image->width, int32_t(clip.right)});
+    if (first >= end) continue;
+    UnpackRun(row + size_t(first - left) * size_t(planes * bps), planes, bps,
+              end - first, image->planes,
+              &SampleAt(*image, first, y, q.loPlane));
   }
 }
 
@@ -278,7 +332,7 @@ OSErr AdvanceTiles(TileServer *server, FilterRecord *record,
     out.loPlane = record->outLoPlane;
     out.hiPlane = record->outHiPlane;
     out.padding = record->outputPadding;
-    out.rate = 0x10000; // sampling applies to the input alone
+    out.rate = 0x10000;  // sampling applies to the input alone
     result = FillTile(*destination, out, server->options, &server->output);
     server->outputPending = result == 0 && server->output.valid;
   }
@@ -293,8 +347,7 @@ OSErr AdvanceTiles(TileServer *server, FilterRecord *record,
   if (result == 0 && server->output.valid)
     record->outRect = server->output.request.rect;
   call.result = result;
-  if (server->log.size() < kMaxAdvanceLog)
-    server->log.push_back(call);
+  if (server->log.size() < kMaxAdvanceLog) server->log.push_back(call);
   return result;
 }
 
@@ -305,6 +358,5 @@ void FlushTiles(TileServer *server, FilterRecord *record,
   server->outputPending = false;
   ReleaseBuffer(&server->input);
   ReleaseBuffer(&server->output);
-  if (record)
-    SetLayoutFields(*server, record);
+  if (record) SetLayoutFields(*server, record);
 }
