@@ -3,7 +3,7 @@
 # TAVORIN_FUZZ_SECONDS; the inputs it adds and any it fails on stay in
 # this build tree (fuzz/<target>/, fuzz/<target>.crash-*).
 set(TAVORIN_FUZZ_DIR "" CACHE PATH "Build tree of the fuzz targets (clang)")
-set(TAVORIN_FUZZ_SECONDS 60 CACHE STRING "Seconds of fuzzing per target")
+set(TAVORIN_FUZZ_SECONDS 15 CACHE STRING "Seconds of fuzzing per target")
 
 if(TAVORIN_FUZZ_DIR)
   include(${PROJECT_SOURCE_DIR}/tests/fuzz/targets.cmake)
