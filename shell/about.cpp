@@ -39,6 +39,14 @@ INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam,
         aboutBrush = nullptr;
       }
       return FALSE;
+    case WM_DESTROY: {
+      // The picture control loaded its bitmap from the template, and not
+      // every system frees it with the control: take it back and free it.
+      const LRESULT picture = SendDlgItemMessageW(
+          dialog, IDC_ABOUT_PICTURE, STM_SETIMAGE, IMAGE_BITMAP, 0);
+      if (picture) DeleteObject(reinterpret_cast<HGDIOBJ>(picture));
+      return FALSE;
+    }
     default:
       return FALSE;
   }

@@ -1,8 +1,9 @@
 // The about box over the host's window: where it lands, and its closing
-// by a click on the picture, by Enter and by Escape.
+// by a click on the picture, by Enter and by Escape, leaving nothing.
 #include <gtest/gtest.h>
 
 #include "tests/module/dialog_support.h"
+#include "tests/module/soak/process_memory.h"
 
 // The 64-bit program only: the emulated 32-bit one opens the dialog once
 // (dialog_locale_test.cpp), and a skipped test would end it there.
@@ -20,6 +21,7 @@ TEST(AboutBox, LandsOverTheOwnerAndClosesByClickEnterAndEscape) {
   config.hostWindow = reinterpret_cast<intptr_t>(owner);
   DialogHost host(MakeTestPattern(8, 8, 3, 8), config);
   const char *closers[] = {"click 101\n", "press return\n", "press escape\n"};
+  int64_t gdiAfterFirst = -1;
   for (const char *closer : closers) {
     SCOPED_TRACE(closer);
     ScriptedRun run =
@@ -35,7 +37,11 @@ TEST(AboutBox, LandsOverTheOwnerAndClosesByClickEnterAndEscape) {
     EXPECT_EQ(v.height, 252);
     ASSERT_NE(v.Find(101), nullptr);
     EXPECT_EQ(v.Find(101)->width, 425);
+    if (gdiAfterFirst < 0) gdiAfterFirst = SampleGuiObjects().gdi;
   }
+  // Each box after the first leaves no GDI object behind.
+  ASSERT_GE(gdiAfterFirst, 0);
+  EXPECT_EQ(SampleGuiObjects().gdi, gdiAfterFirst);
   DestroyWindow(owner);
 }
 
