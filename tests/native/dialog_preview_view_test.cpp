@@ -1,5 +1,6 @@
 // The preview's view: fit, zoom steps and labels, the point under the
-// centre, panning with clamping, the grey bands and the zoom glyphs.
+// centre and the zoom glyphs. (Panning and the grey around the image are
+// checked on the screen, in tests/module/dialog_preview_test.cpp.)
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -187,48 +188,6 @@ TEST_F(ViewFixture, ZoomKeepsTheCentrePointUnlessAnEdgeWouldOpen) {
   EXPECT_EQ(previewState.imageRect.left, kView.left);
   ASSERT_TRUE(ZoomPreview(record, kZoomOut));
   EXPECT_EQ(previewState.imageRect.left, kView.left);
-}
-
-TEST_F(ViewFixture, PanningIsClampedPerAxis) {
-  Open(1000, 200);  // wider than the view, lower than it
-  ASSERT_TRUE(ZoomPreview(record, kZoomActual));
-  const int32_t top = previewState.imageRect.top;
-  EXPECT_TRUE(PanImage(-100000, 40));  // far to the left
-  EXPECT_EQ(previewState.imageRect.right, kView.right);
-  EXPECT_EQ(previewState.imageRect.top, top);  // vertically centred still
-  EXPECT_FALSE(PanImage(-5, 0));               // nothing left to show
-  EXPECT_TRUE(PanImage(7, 0));
-  EXPECT_EQ(previewState.imageRect.right, kView.right + 7);
-  EXPECT_TRUE(PanImage(100000, 0));
-  EXPECT_EQ(previewState.imageRect.left, kView.left);
-  EXPECT_EQ(RectWidth(previewState.imageRect), 1000);
-
-  WindowRect visible;
-  ASSERT_TRUE(VisibleRect(&visible));
-  EXPECT_EQ(visible.left, kView.left);
-  EXPECT_EQ(visible.right, kView.right);
-  EXPECT_EQ(visible.top, top);
-}
-
-TEST_F(ViewFixture, GreyBandsSurroundTheVisibleImage) {
-  Open(100, 50);  // centred: 4 bands
-  WindowRect bands[4];
-  const WindowRect &v = previewState.imageRect;
-  ASSERT_EQ(PreviewBackgroundBands(400, 300, bands), 4);
-  EXPECT_TRUE(EqualWindowRects(bands[0], WindowRect{0, 0, 400, v.top}));
-  EXPECT_TRUE(EqualWindowRects(bands[1], WindowRect{0, v.bottom, 400, 300}));
-  EXPECT_TRUE(EqualWindowRects(bands[2], WindowRect{0, 0, v.left, 300}));
-  EXPECT_TRUE(EqualWindowRects(bands[3], WindowRect{v.right, 0, 400, 300}));
-
-  Open(1000, 200);  // wide: above and below only
-  ZoomPreview(record, kZoomActual);
-  ASSERT_EQ(PreviewBackgroundBands(400, 300, bands), 2);
-  EXPECT_EQ(bands[0].bottom, previewState.imageRect.top);
-  EXPECT_EQ(bands[1].top, previewState.imageRect.bottom);
-
-  Open(3000, 3000);  // covers the window: nothing to fill
-  ZoomPreview(record, kZoomActual);
-  EXPECT_EQ(PreviewBackgroundBands(400, 300, bands), 0);
 }
 
 // The plus is the minus with a bar across it: the two bars cross at their

@@ -169,64 +169,14 @@ TEST(WholeImage, FlatImagesComeBackOnTheValueGrid) {
   }
 }
 
-// Samples after the first three belong to the host: what it put in the
-// output buffer stays, and they do not disturb the colour samples.
-TEST(WholeImage, FourthPlaneKeepsTheHostsOutputSamples) {
-  for (int32_t depth : {8, 16}) {
-    const HostImage picture = MakeTestPicture(70, 40, 4, depth, 3);
-    HostImage rgbOnly = MakeHostImage(70, 40, 3, depth);
-    HostImage result = picture;
-    for (int32_t y = 0; y < 40; ++y) {
-      for (int32_t x = 0; x < 70; ++x) {
-        SetRgb(&rgbOnly, x, y, GetSample(picture, x, y, 0),
-               GetSample(picture, x, y, 1), GetSample(picture, x, y, 2));
-        SetSample(&result, x, y, 3, 77 + x);
-      }
-    }
-    ApplyEngineSettings(Settings(30, 70, 60, 40));
-    FilterHostImage(picture, Rect{0, 0, 40, 70}, &result);
-    const HostImage expected = Filter(rgbOnly, Settings(30, 70, 60, 40));
-    for (int32_t y = 0; y < 40; ++y) {
-      EXPECT_EQ(RgbRow(result, y), RgbRow(expected, y)) << "row " << y;
-      for (int32_t x = 0; x < 70; ++x) {
-        EXPECT_EQ(GetSample(result, x, y, 3), uint32_t(77 + x));
-      }
-    }
-  }
-}
-
 bool SameRect(const Rect &a, const Rect &b) {
   return a.top == b.top && a.left == b.left && a.bottom == b.bottom &&
          a.right == b.right;
 }
 
-TEST(TileWalk, TilesCoverTheFilterAreaInOrder) {
-  const HostImage image = MakeHostImage(600, 300, 4, 8);
-  HostRun run;
-  Filter(image, EngineSettings(), &run);  // radius 10: margin 2
-  const Rect tiles[] = {{0, 0, 256, 256},     {0, 256, 256, 512},
-                        {0, 512, 256, 600},   {256, 0, 300, 256},
-                        {256, 256, 300, 512}, {256, 512, 300, 600}};
-  ASSERT_EQ(run.tiles.size(), 6u);
-  for (size_t i = 0; i < 6; ++i) {
-    const Rect &t = tiles[i];
-    EXPECT_TRUE(SameRect(run.tiles[i].outRect, t)) << "tile " << i;
-    const Rect grown = {int16_t(t.top - 2), int16_t(t.left - 2),
-                        int16_t(t.bottom + 2), int16_t(t.right + 2)};
-    EXPECT_TRUE(SameRect(run.tiles[i].inRect, grown)) << "tile " << i;
-  }
-  EXPECT_EQ(run.tiles[0].count, 256 * 256 * 4);
-  EXPECT_EQ(run.tiles[5].count, 44 * 88 * 4);
-  EXPECT_EQ(run.done, run.total);
-
-  // A selection off the origin starts there; radius 20 needs margin 3.
-  HostRun offset;
-  ApplyEngineSettings(Settings(20, 50, 50));
-  HostImage result = image;
-  FilterHostImage(image, Rect{100, 100, 150, 130}, &result, &offset);
-  ASSERT_EQ(offset.tiles.size(), 1u);
-  EXPECT_TRUE(SameRect(offset.tiles[0].inRect, Rect{97, 97, 153, 133}));
-
+// The tiles' order and rectangles are checked through the run
+// (tests/module/run_test.cpp); here, that an empty area has none.
+TEST(TileWalk, AnEmptyAreaHasNoTiles) {
   FilterRecord empty{};
   empty.filterRect = {10, 10, 10, 50};
   EXPECT_FALSE(NextTile(&empty));
@@ -265,96 +215,9 @@ TEST(WholeImage, ResultsDoNotDependOnTiling) {
   }
 }
 
-}  // namespace
-
-namespace {
-
 Rect Grown(const Rect &r, int32_t by) {
   return {int16_t(r.top - by), int16_t(r.left - by), int16_t(r.bottom + by),
           int16_t(r.right + by)};
-}
-
-// Serves a tile the way a host without edge padding does: only the
-// image's own pixels of the request, in a buffer whose rows lie rowBytes
-// apart from an address `shift` bytes past an aligned one, surrounded by
-// `junk` pixels of noise that the engine must not read; the output
-// likewise. The host's own replicated tile stays the source.
-int32_t ServeClipped(const FilterRecord *r, int32_t junk, int32_t rowPad,
-                     int32_t shift) {
-  const int32_t pixelBytes = r->planes * (r->depth == 16 ? 2 : 1);
-  const Rect &in = r->inRect, &out = r->outRect;
-  const Rect usable = {
-      std::max<int16_t>(in.top, 0), std::max<int16_t>(in.left, 0),
-      std::min(in.bottom, r->imageSize.v), std::min(in.right, r->imageSize.h)};
-  const Rect held = Grown(usable, junk);
-  const int32_t inRowBytes = (held.right - held.left) * pixelBytes + rowPad;
-  std::vector<unsigned char> input(
-      size_t(shift + inRowBytes * (held.bottom - held.top)), 0xA5);
-  for (int32_t y = usable.top; y < usable.bottom; ++y) {
-    std::copy_n(static_cast<const unsigned char *>(r->inData) +
-                    (y - in.top) * r->inRowBytes +
-                    (usable.left - in.left) * pixelBytes,
-                (usable.right - usable.left) * pixelBytes,
-                input.begin() + shift + (y - held.top) * inRowBytes +
-                    (usable.left - held.left) * pixelBytes);
-  }
-  const int32_t rows = out.bottom - out.top;
-  const int32_t outRowBytes = (out.right - out.left) * pixelBytes + rowPad;
-  std::vector<unsigned char> output(size_t(shift + outRowBytes * rows));
-  unsigned char *host = static_cast<unsigned char *>(r->outData);
-  for (int32_t y = 0; y < rows; ++y) {
-    std::copy_n(host + y * r->outRowBytes, outRowBytes - rowPad,
-                output.begin() + shift + y * outRowBytes);
-  }
-  ProcessHostTile({input.data() + shift, inRowBytes, held, usable,
-                   output.data() + shift, outRowBytes, out, r->planes,
-                   r->depth});
-  for (int32_t y = 0; y < rows; ++y) {
-    std::copy_n(output.begin() + shift + y * outRowBytes, outRowBytes - rowPad,
-                host + y * r->outRowBytes);
-  }
-  return rows * (out.right - out.left) * r->planes;
-}
-
-// Replicating the edges of what the host delivered must give exactly the
-// result of a host that replicates them itself: a wrong clamp, a margin
-// read from the wrong side or from the junk, an odd row stride taken as
-// even, all show as differing samples along the edges.
-TEST(ClippedTiles, EdgesReplicatedFromTheImageMatchAReplicatingHost) {
-  const struct {
-    int32_t width, height, planes, depth, radius, junk, rowPad, shift;
-  } cases[] = {
-      {300, 270, 3, 8, 10, 0, 0, 0},     // margin 2, tiles touch every edge
-      {300, 270, 4, 8, 1000, 3, 1, 0},   // margin 101, odd rows at 8 bits
-      {300, 270, 3, 16, 1000, 0, 1, 0},  // odd row bytes at 16 bits
-      {300, 270, 4, 16, 55, 2, 3, 1},    // odd address and odd rows
-      {5, 3, 3, 8, 1000, 1, 0, 0},       // margin wider than the image
-      {1, 1, 4, 16, 300, 0, 1, 1},       // one pixel
-  };
-  for (const auto &c : cases) {
-    const HostImage picture =
-        MakeTestPicture(c.width, c.height, c.planes, c.depth, 23);
-    EngineSettings settings = Settings(c.radius, 70, 60, 40);
-    const HostImage expected = Filter(picture, settings);
-    HostRun run;
-    run.processTile = [&c](const FilterRecord *r) {
-      return ServeClipped(r, c.junk, c.rowPad, c.shift);
-    };
-    const HostImage clipped = Filter(picture, settings, &run);
-    EXPECT_EQ(clipped.bytes, expected.bytes)
-        << c.width << " x " << c.height << ", " << c.depth << " bits, "
-        << c.planes << " planes, radius " << c.radius << ", row pad "
-        << c.rowPad << ", shift " << c.shift;
-  }
-}
-
-}  // namespace
-
-namespace {
-
-bool Same(const Rect &a, const Rect &b) {
-  return a.top == b.top && a.left == b.left && a.bottom == b.bottom &&
-         a.right == b.right;
 }
 
 // What a host delivered, judged before the engine reads a byte of it: a
@@ -407,7 +270,7 @@ TEST(DeliveredTiles, UsedWhenTheyCoverTheTileElseRefused) {
     r.inRect = wanted;
     r.outRect = out;
     const AskedTile asked = AskForTile(&r, image);
-    EXPECT_TRUE(Same(r.inRect, c.padded ? wanted : Rect{0, 253, 100, 300}))
+    EXPECT_TRUE(SameRect(r.inRect, c.padded ? wanted : Rect{0, 253, 100, 300}))
         << c.what;
     // The host serves what it was asked.
     r.inData = r.outData = pixels;
@@ -418,9 +281,9 @@ TEST(DeliveredTiles, UsedWhenTheyCoverTheTileElseRefused) {
     HostTile tile{};
     EXPECT_EQ(TakeDeliveredTile(&r, asked, out, &tile), c.taken) << c.what;
     if (c.taken) {
-      EXPECT_TRUE(Same(tile.inUsable, c.usable)) << c.what;
-      EXPECT_TRUE(Same(tile.inRect, r.inRect)) << c.what;
-      EXPECT_TRUE(Same(tile.outRect, out)) << c.what;
+      EXPECT_TRUE(SameRect(tile.inUsable, c.usable)) << c.what;
+      EXPECT_TRUE(SameRect(tile.inRect, r.inRect)) << c.what;
+      EXPECT_TRUE(SameRect(tile.outRect, out)) << c.what;
     }
   }
 }
