@@ -6,31 +6,75 @@ namespace {
 
 const EngineKernels *chosenKernels = nullptr;
 
-bool HasAvx2() {
-  // Also checks that the system saves the wide registers.
+// Each check also asks whether the system saves the wide registers.
+bool Supported(SimdPath path) {
   __builtin_cpu_init();
-  return __builtin_cpu_supports("avx2");
+  switch (path) {
+    case SimdPath::kSse2:
+      return true;
+    case SimdPath::kAvx2:
+      return __builtin_cpu_supports("avx2");
+    case SimdPath::kAvx512:
+#ifdef TAVORIN_AVX512_KERNELS
+      return __builtin_cpu_supports("avx512f") &&
+             __builtin_cpu_supports("avx512bw") &&
+             __builtin_cpu_supports("avx512dq") &&
+             __builtin_cpu_supports("avx512vl");
+#else
+      return false;  // not built: 32-bit code has too few registers
+#endif
+  }
+  return false;
+}
+
+const EngineKernels &KernelsOf(SimdPath path) {
+  switch (path) {
+#ifdef TAVORIN_AVX512_KERNELS
+    case SimdPath::kAvx512:
+      return kAvx512Kernels;
+#endif
+    case SimdPath::kAvx2:
+      return kAvx2Kernels;
+    default:
+      return kSse2Kernels;
+  }
 }
 
 }  // namespace
 
-bool SimdPathAvailable(SimdPath path) {
-  return path == SimdPath::kSse2 || HasAvx2();
+const char *SimdPathName(SimdPath path) {
+  switch (path) {
+    case SimdPath::kSse2:
+      return "SSE2";
+    case SimdPath::kAvx2:
+      return "AVX2";
+    case SimdPath::kAvx512:
+      return "AVX-512";
+  }
+  return "?";
 }
 
+bool SimdPathAvailable(SimdPath path) { return Supported(path); }
+
 SimdPath CurrentSimdPath() {
-  return &Kernels() == &kAvx2Kernels ? SimdPath::kAvx2 : SimdPath::kSse2;
+  const EngineKernels *kernels = &Kernels();
+  for (SimdPath path : kSimdPaths) {
+    if (Supported(path) && &KernelsOf(path) == kernels) return path;
+  }
+  return SimdPath::kSse2;
 }
 
 bool UseSimdPath(SimdPath path) {
-  if (!SimdPathAvailable(path)) return false;
-  chosenKernels = path == SimdPath::kAvx2 ? &kAvx2Kernels : &kSse2Kernels;
+  if (!Supported(path)) return false;
+  chosenKernels = &KernelsOf(path);
   return true;
 }
 
 const EngineKernels &Kernels() {
   if (chosenKernels == nullptr) {
-    chosenKernels = HasAvx2() ? &kAvx2Kernels : &kSse2Kernels;
+    for (SimdPath path : kSimdPaths) {
+      if (Supported(path)) chosenKernels = &KernelsOf(path);
+    }
   }
   return *chosenKernels;
 }

@@ -1,11 +1,17 @@
-// Which kernels the engine runs: SSE2 everywhere, AVX2 where the
-// processor and the system support it. Chosen once, on first use; tests
-// and the benchmark may choose either on a processor that has both.
+// Which kernels the engine runs: SSE2 everywhere, AVX2 and, in 64-bit
+// builds, AVX-512 where the processor and the system support them.
+// Chosen once, on first use; tests and the benchmark may choose any path
+// the processor has.
 #pragma once
 
 #include "engine/kernels.h"
 
-enum class SimdPath { kSse2, kAvx2 };
+enum class SimdPath { kSse2, kAvx2, kAvx512 };
+
+// Every path, slowest first.
+constexpr SimdPath kSimdPaths[] = {SimdPath::kSse2, SimdPath::kAvx2,
+                                   SimdPath::kAvx512};
+const char *SimdPathName(SimdPath path);
 
 bool SimdPathAvailable(SimdPath path);
 // The best available path until something else is asked for.
@@ -15,9 +21,9 @@ bool UseSimdPath(SimdPath path);
 
 const EngineKernels &Kernels();
 
-// The float mode the kernels' divisions are proved exact in (round to
-// nearest, every exception masked), for as long as it lives: a host may
-// leave any mode set when it calls the module.
+// The engine's own float mode (round to nearest, every exception masked)
+// for as long as it lives: a host may leave any mode set when it calls
+// the module, and the tables' arithmetic is defined in this one.
 class FloatModeGuard {
  public:
   FloatModeGuard();

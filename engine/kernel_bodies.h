@@ -22,7 +22,7 @@ using Vec = typename O::V;
 // Unsigned x >= y, as a lane mask.
 template <class O>
 inline Vec<O> AtLeast(Vec<O> x, Vec<O> y) {
-  return O::CmpEq16(O::Max16u(x, y), x);
+  return O::AtLeast16u(x, y);
 }
 
 template <class O, bool kDeep>
@@ -45,15 +45,24 @@ inline Vec<O> ValueOfRgb(Vec<O> r, Vec<O> g, Vec<O> b) {
   return ValueOfLargest<O, kDeep>(O::Max16u(O::Max16u(r, g), b));
 }
 
-// floor(numerator / denominator) by one float division and truncation.
-// Exact when both are integers below 2^24 and every quotient that is not
-// an integer lies more than a float step below the next integer: then no
-// rounding reaches that integer. See ColourOfRgb.
+// floor(n / d), give or take one, for 32-bit lanes with d >= 1 and a
+// quotient below 2048: the float reciprocal is within 1.5 x 2^-12 of
+// 1 / d on every processor (2^-14 with AVX-512), so the product is within
+// 0.4 of n / d and truncates to one of floor - 1, floor and floor + 1.
+// Much faster than a division; the remainder then tells which.
 template <class O>
-inline void Divide(Vec<O> numeratorLo, Vec<O> numeratorHi, Vec<O> denominatorLo,
-                   Vec<O> denominatorHi, Vec<O> &lo, Vec<O> &hi) {
-  lo = O::DivTrunc32(numeratorLo, denominatorLo);
-  hi = O::DivTrunc32(numeratorHi, denominatorHi);
+inline Vec<O> GuessQuotient(Vec<O> n, Vec<O> d) {
+  return O::Trunc32(O::MulF(O::FloatOf32(n), O::Reciprocal(O::FloatOf32(d))));
+}
+
+// In 16-bit lanes, for d < 256: the remainder fits a signed lane, so
+// products and sums modulo 2^16 give it exactly.
+template <class O>
+inline Vec<O> CorrectQuotient16(Vec<O> q, Vec<O> n, Vec<O> d) {
+  const Vec<O> remainder = O::Sub16(n, O::MulLo16(q, d));
+  const Vec<O> under = O::CmpGt16(O::Zero(), remainder);
+  const Vec<O> over = O::CmpGt16(remainder, O::Sub16(d, O::Set16(1)));
+  return O::Sub16(O::Add16(q, under), over);
 }
 
 template <class O, bool kDeep>
@@ -98,46 +107,64 @@ inline void ColourOfRgb(Vec<O> r, Vec<O> g, Vec<O> b, Vec<O> &hue,
   O::Widen(largest, largestLo, largestHi);
   O::Widen(largestDivisor, largestDivisorLo, largestDivisorHi);
 
-  // Hue ratio q = (floor(d / 2) + 255 a) / d. The numerator is below
-  // 2^24 (at most 255 x 65535 + 32767), so it and d are exact floats.
-  // If q is not an integer, the quotient lies at least 1 / d below
-  // q + 1, and 1 / d > 1 / 65536 is more than a float step anywhere
-  // below 256: the division cannot round up to q + 1, in any rounding
-  // mode, and truncation gives floor.
+  // Hue ratio q = (floor(d / 2) + 255 a) / d, below 256, and saturation
+  // (floor(max / 2) + 1024 d) / max, at most 1025.
   const auto hueNumerator = [](Vec<O> a, Vec<O> d) {
     return O::Add32(O::Sub32(O::template Slli32<8>(a), a),
                     O::template Srli32<1>(d));
   };
-  Vec<O> ratioLo, ratioHi;
-  Divide<O>(hueNumerator(middleLo, rangeLo), hueNumerator(middleHi, rangeHi),
-            divisorLo, divisorHi, ratioLo, ratioHi);
-  const Vec<O> ratio = O::Narrow(ratioLo, ratioHi);
-
-  // Saturation (floor(max / 2) + 1024 d) / max. From 8-bit samples the
-  // numerator is below 2^18 and a fraction at least 1 / 255, far more
-  // than a float step below 1025.
   const auto saturationNumerator = [](Vec<O> m, Vec<O> d) {
     return O::Add32(O::template Srli32<1>(m), O::template Slli32<10>(d));
   };
-  const Vec<O> numeratorLo = saturationNumerator(largestLo, rangeLo);
-  const Vec<O> numeratorHi = saturationNumerator(largestHi, rangeHi);
-  Vec<O> satLo, satHi;
-  Divide<O>(numeratorLo, numeratorHi, largestDivisorLo, largestDivisorHi, satLo,
-            satHi);
-  if (kDeep) {
-    // 16-bit numerators reach 2^26 and lose bits as floats, but the
-    // quotient (at most 1025) is still within 2^-12 of the true one:
-    // off by at most one after truncation, which the remainder shows.
-    const auto correct = [](Vec<O> q, Vec<O> n, Vec<O> m) {
+  const Vec<O> hueLo = hueNumerator(middleLo, rangeLo);
+  const Vec<O> hueHi = hueNumerator(middleHi, rangeHi);
+  const Vec<O> satLo = saturationNumerator(largestLo, rangeLo);
+  const Vec<O> satHi = saturationNumerator(largestHi, rangeHi);
+  Vec<O> ratio;
+  if (!kDeep) {
+    // From 8-bit samples every divisor is below 256: both remainders
+    // fit 16-bit lanes, and so do the numerators modulo 2^16; the hue's
+    // fits whole (at most 255 x 255 + 127).
+    const Vec<O> hue16 =
+        O::Add16(O::Sub16(O::template Slli16<8>(middle), middle),
+                 O::template Srli16<1>(range));
+    const Vec<O> saturation16 =
+        O::Add16(O::template Srli16<1>(largest), O::template Slli16<10>(range));
+    Vec<O> hue16Lo, hue16Hi;
+    O::Widen(hue16, hue16Lo, hue16Hi);
+    ratio = CorrectQuotient16<O>(
+        O::NarrowSmall(GuessQuotient<O>(hue16Lo, divisorLo),
+                       GuessQuotient<O>(hue16Hi, divisorHi)),
+        hue16, divisor);
+    saturation = CorrectQuotient16<O>(
+        O::NarrowSmall(GuessQuotient<O>(satLo, largestDivisorLo),
+                       GuessQuotient<O>(satHi, largestDivisorHi)),
+        saturation16, largestDivisor);
+  } else {
+    // The hue's numerator and every product q d stay below 2^24, so the
+    // remainder is exact in floats.
+    const auto correctHue = [](Vec<O> n, Vec<O> d) {
+      const Vec<O> nf = O::FloatOf32(n), df = O::FloatOf32(d);
+      const Vec<O> q = O::Trunc32(O::MulF(nf, O::Reciprocal(df)));
+      const Vec<O> remainder = O::SubF(nf, O::MulF(O::FloatOf32(q), df));
+      const Vec<O> under = O::CmpLtF(remainder, O::FloatOf32(O::Zero()));
+      const Vec<O> over =
+          O::CmpLtF(O::SubF(df, O::FloatOf32(O::Set32(1))), remainder);
+      return O::Sub32(O::Add32(q, under), over);
+    };
+    ratio = O::NarrowSmall(correctHue(hueLo, divisorLo),
+                           correctHue(hueHi, divisorHi));
+    // The saturation's numerator reaches 2^26: its remainder in integers.
+    const auto correct = [](Vec<O> n, Vec<O> m) {
+      const Vec<O> q = GuessQuotient<O>(n, m);
       const Vec<O> remainder = O::Sub32(n, O::MulLo32(q, m));
       const Vec<O> under = O::CmpGt32(O::Set32(0), remainder);
       const Vec<O> over = O::CmpGt32(remainder, O::Sub32(m, O::Set32(1)));
       return O::Sub32(O::Add32(q, under), over);
     };
-    satLo = correct(satLo, numeratorLo, largestDivisorLo);
-    satHi = correct(satHi, numeratorHi, largestDivisorHi);
+    saturation = O::NarrowSmall(correct(satLo, largestDivisorLo),
+                                correct(satHi, largestDivisorHi));
   }
-  saturation = O::Narrow(satLo, satHi);
 
   // base + q, or base - q on the rows that count backwards.
   hue = O::Add16(base, O::Sub16(O::Xor(ratio, negative), negative));
@@ -175,14 +202,12 @@ inline void RgbOfColour(Vec<O> hue, Vec<O> saturation, Vec<O> value, Vec<O> &r,
     lo = O::Narrow(scale(productLo), scale(productHi));
   }
 
-  // Sector k = h div 255 and P = (65793 h + 256) >> 9 = 32768 k + f
-  // with f = (65793 j + 256 - k) >> 9 for j = h - 255 k, since
-  // 65793 x 255 = 2^24 - 1. So f = 128 j + ((257 j + 256 - k) >> 9), and
-  // 257 j + 256 stays within 16 bits for j <= 254.
-  Vec<O> sector = O::Zero();
-  for (int32_t anchor = 254; anchor < 1529; anchor += 255) {
-    sector = O::Sub16(sector, O::CmpGt16(hue, O::Set16(anchor)));
-  }
+  // Sector k = h div 255 is ((h + 1) 257) >> 16 for h below 1530:
+  // with h = 255 k + j, (h + 1) 257 is 65536 k - k + 257 (j + 1).
+  // P = (65793 h + 256) >> 9 = 32768 k + f with f = (65793 j + 256 - k)
+  // >> 9, since 65793 x 255 = 2^24 - 1. So f = 128 j + ((257 j + 256 -
+  // k) >> 9), and 257 j + 256 stays within 16 bits for j <= 254.
+  const Vec<O> sector = O::MulHi16u(O::Add16(hue, O::Set16(1)), O::Set16(257));
   const Vec<O> j =
       O::Sub16(hue, O::Sub16(O::template Slli16<8>(sector), sector));
   const Vec<O> f = O::Add16(
@@ -564,34 +589,85 @@ void BlurColumns(const uint16_t *rowBlur, int32_t rows, int32_t columns,
 // ---------------------------------------------------------------------
 // Sharpening step
 
+// Clamped to 0..1024, one value at a time.
+inline uint16_t Clamped(int32_t sharpened) {
+  return uint16_t(sharpened <= 0 ? 0 : sharpened >= 1024 ? 1024 : sharpened);
+}
+
+// kLanes values at i through the tables with gathers: 32-bit lanes,
+// widened and narrowed in the same order. The sums are packed with
+// signed saturation, which leaves any sum beyond 0..1024 beyond it.
+template <class O, bool kWeighted>
+inline void SharpenLanes(const uint16_t *blurred, const uint16_t *hue,
+                         const uint16_t *saturation, uint16_t *value,
+                         const KernelTables &tables) {
+  Vec<O> level[2], d[2], sharpened[2];
+  O::Widen(O::Load(value), level[0], level[1]);
+  Vec<O> blur[2];
+  O::Widen(O::Load(blurred), blur[0], blur[1]);
+  Vec<O> hues[2], saturations[2];
+  if (kWeighted) {
+    O::Widen(O::Load(hue), hues[0], hues[1]);
+    O::Widen(O::Load(saturation), saturations[0], saturations[1]);
+  }
+  for (int32_t half = 0; half < 2; ++half) {
+    d[half] = O::Sub32(level[half], blur[half]);
+    const Vec<O> r = O::Gather32(tables.response, d[half]);
+    sharpened[half] = O::Add32(level[half], r);
+    if (kWeighted) {
+      const Vec<O> w = O::template Srai32<10>(
+          O::MulLo32(O::Gather32(tables.hueWeights, hues[half]),
+                     O::Gather32(tables.saturationWeights, saturations[half])));
+      sharpened[half] =
+          O::Add32(sharpened[half],
+                   O::template Srai32<10>(O::MulLo32(O::Add32(d[half], r), w)));
+    }
+  }
+  const Vec<O> packed = O::PackSat32(sharpened[0], sharpened[1]);
+  O::Store(value, O::Min16s(O::Max16s(packed, O::Zero()), O::Set16(1024)));
+}
+
 template <class O>
 void Sharpen(const uint16_t *blurred, const uint16_t *hue,
              const uint16_t *saturation, uint16_t *value, int32_t count,
              const KernelTables &tables) {
+  int32_t i = 0;
+  if constexpr (O::kGather) {
+    if (tables.colourWeighted) {
+      for (; i + O::kLanes <= count; i += O::kLanes) {
+        SharpenLanes<O, true>(blurred + i, hue + i, saturation + i, value + i,
+                              tables);
+      }
+    } else {
+      // Whole vectors of small differences from registers, the others
+      // through gathers.
+      const typename O::NearTable near = O::LoadNearTable(tables.nearResponse);
+      for (; i + O::kLanes <= count; i += O::kLanes) {
+        if (!O::SharpenNear(near, blurred + i, value + i)) {
+          SharpenLanes<O, false>(blurred + i, hue + i, saturation + i,
+                                 value + i, tables);
+        }
+      }
+    }
+  }
   const int32_t *response = tables.response;
   if (!tables.colourWeighted) {
     // Every weight 0: L' = L + R(d), clamped.
-    for (int32_t i = 0; i < count; ++i) {
+    for (; i < count; ++i) {
       const int32_t level = value[i];
-      const int32_t sharpened = level + response[level - int32_t(blurred[i])];
-      value[i] = uint16_t(sharpened <= 0      ? 0
-                          : sharpened >= 1024 ? 1024
-                                              : sharpened);
+      value[i] = Clamped(level + response[level - int32_t(blurred[i])]);
     }
     return;
   }
   const int32_t *hueWeights = tables.hueWeights;
   const int32_t *saturationWeights = tables.saturationWeights;
-  for (int32_t i = 0; i < count; ++i) {
+  for (; i < count; ++i) {
     const int32_t level = value[i];
     const int32_t d = level - int32_t(blurred[i]);
     const int32_t r = response[d];
     const int32_t w =
         (hueWeights[hue[i]] * saturationWeights[saturation[i]]) >> 10;
-    const int32_t sharpened = level + r + (((d + r) * w) >> 10);
-    value[i] = uint16_t(sharpened <= 0      ? 0
-                        : sharpened >= 1024 ? 1024
-                                            : sharpened);
+    value[i] = Clamped(level + r + (((d + r) * w) >> 10));
   }
 }
 

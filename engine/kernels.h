@@ -1,10 +1,10 @@
 // The engine's inner loops, written once over vectors of 16-bit lanes and
-// compiled twice: for SSE2, which every x86 processor the modules run on
-// has, and for AVX2, chosen at run time where the processor has it. Both
-// give the same bits. The kernels take plain pointers and numbers only,
-// so that their translation units share no inline code with the rest of
-// the engine (an AVX2 copy of a shared inline function could otherwise be
-// the one the linker keeps).
+// compiled once per instruction set: for SSE2, which every x86 processor
+// the modules run on has, and for AVX2 and AVX-512, chosen at run time
+// where the processor has them. All give the same bits. The kernels take plain
+// pointers and numbers only, so that their translation units share no inline
+// code with the rest of the engine (an AVX2 copy of a shared inline function
+// could otherwise be the one the linker keeps).
 #pragma once
 
 #include <cstddef>
@@ -19,9 +19,11 @@ struct KernelRadii {
 };
 
 // What the sharpening step reads: ResponseTable through its middle entry,
-// the two colour-weight tables, and whether any hue weight is non-zero.
+// NearResponseTable from its start, the two colour-weight tables, and
+// whether any hue weight is non-zero.
 struct KernelTables {
   const int32_t *response;
+  const int16_t *nearResponse;  // differences -128..127
   const int32_t *hueWeights;
   const int32_t *saturationWeights;
   bool colourWeighted;
@@ -32,9 +34,12 @@ struct KernelTables {
 // rows of kBlurStride values.
 constexpr int32_t kBlurStride = 256;
 
+// The most lines the widest kernels take side by side.
+constexpr int32_t kMaxLanes = 32;
+
 // Scratch values a blur needs: a strip of the widest tile line turned on
-// its side, its first pass and its result, at most 16 lines at a time.
-constexpr int32_t kBlurScratchValues = (464 + 358 + 256) * 16;
+// its side, its first pass and its result, kMaxLanes lines at a time.
+constexpr int32_t kBlurScratchValues = (464 + 358 + 256) * kMaxLanes;
 
 struct EngineKernels {
   const char *name;
@@ -59,13 +64,14 @@ struct EngineKernels {
   // The row pass: rows lines of values (valueStride apart, each starting
   // margin values before the first output) into rows of columns blurred
   // values. Reads and writes whole strips of lines: the value rows up to
-  // the next multiple of 16, and up to the next multiple of 8 columns.
+  // the next multiple of the lanes (at most kMaxLanes), and up to the
+  // next multiple of 8 columns.
   void (*blurRows)(const uint16_t *values, ptrdiff_t valueStride, int32_t rows,
                    int32_t columns, const KernelRadii &radii,
                    const uint32_t *divisors, uint16_t *rowBlur,
                    uint16_t *scratch);
   // The column pass: rowBlur's rows + 2 margin lines into rows lines of
-  // blurred values; columns are taken in whole strips of 16.
+  // blurred values; columns are taken in whole strips of the lanes.
   void (*blurColumns)(const uint16_t *rowBlur, int32_t rows, int32_t columns,
                       const KernelRadii &radii, const uint32_t *divisors,
                       uint16_t *blurred, uint16_t *scratch);
@@ -77,3 +83,4 @@ struct EngineKernels {
 
 extern const EngineKernels kSse2Kernels;
 extern const EngineKernels kAvx2Kernels;
+extern const EngineKernels kAvx512Kernels;  // 64-bit builds only

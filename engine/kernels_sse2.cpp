@@ -7,10 +7,67 @@
 
 namespace {
 
+// Three-sample pixels, eight at a time, as 24 words w[0..2]: sample i
+// is word i % 8 of w[i / 8]. Masking out one channel's words of each and
+// joining them puts element e of the channel at word (3 e + c) % 8; a
+// rotation by c words and the stride-3 permutation sort them.
+inline __m128i ChannelWords(int32_t channel, int32_t vector) {
+  alignas(16) int16_t words[8];
+  for (int32_t p = 0; p < 8; ++p) {
+    words[p] = int16_t((8 * vector + p) % 3 == channel ? -1 : 0);
+  }
+  return _mm_load_si128(reinterpret_cast<const __m128i *>(words));
+}
+
+// out[e] = in[3 e % 8], its own inverse: words 0, 3, 1 and 4, 7, 5 stay
+// within their halves, 6 and 2 cross.
+inline __m128i Stride3(__m128i a) {
+  const __m128i within = _mm_shufflehi_epi16(
+      _mm_shufflelo_epi16(a, _MM_SHUFFLE(1, 2, 3, 0)), _MM_SHUFFLE(1, 2, 3, 0));
+  const __m128i crossed = _mm_shuffle_epi32(a, _MM_SHUFFLE(1, 0, 3, 2));
+  const __m128i cross = _mm_set_epi16(0, -1, 0, 0, 0, -1, 0, 0);
+  return _mm_or_si128(_mm_and_si128(cross, crossed),
+                      _mm_andnot_si128(cross, within));
+}
+
+// Word rotations: toward word 0, and away from it.
+template <int N>
+inline __m128i RotateDown(__m128i a) {
+  return _mm_or_si128(_mm_srli_si128(a, 2 * N), _mm_slli_si128(a, 16 - 2 * N));
+}
+template <int N>
+inline __m128i RotateUp(__m128i a) {
+  return _mm_or_si128(_mm_slli_si128(a, 2 * N), _mm_srli_si128(a, 16 - 2 * N));
+}
+
+inline __m128i Gathered(const __m128i w[3], int32_t channel) {
+  return _mm_or_si128(
+      _mm_or_si128(_mm_and_si128(w[0], ChannelWords(channel, 0)),
+                   _mm_and_si128(w[1], ChannelWords(channel, 1))),
+      _mm_and_si128(w[2], ChannelWords(channel, 2)));
+}
+
+inline void Split3(const __m128i w[3], __m128i &r, __m128i &g, __m128i &b) {
+  r = Stride3(Gathered(w, 0));
+  g = Stride3(RotateDown<1>(Gathered(w, 1)));
+  b = Stride3(RotateDown<2>(Gathered(w, 2)));
+}
+
+inline void Join3(__m128i r, __m128i g, __m128i b, __m128i w[3]) {
+  const __m128i t[3] = {Stride3(r), RotateUp<1>(Stride3(g)),
+                        RotateUp<2>(Stride3(b))};
+  for (int32_t k = 0; k < 3; ++k) {
+    w[k] = _mm_or_si128(_mm_or_si128(_mm_and_si128(t[0], ChannelWords(0, k)),
+                                     _mm_and_si128(t[1], ChannelWords(1, k))),
+                        _mm_and_si128(t[2], ChannelWords(2, k)));
+  }
+}
+
 struct Sse2 {
   using V = __m128i;
   using Half = __m128i;
   static constexpr int32_t kLanes = 8;
+  static constexpr bool kGather = false;  // no gathers: one lookup a time
 
   static V Load(const uint16_t *p) {
     return _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
@@ -32,6 +89,10 @@ struct Sse2 {
   static V Xor(V a, V b) { return _mm_xor_si128(a, b); }
   static V AndNot(V a, V b) { return _mm_andnot_si128(a, b); }  // ~a & b
   static V CmpEq16(V a, V b) { return _mm_cmpeq_epi16(a, b); }
+  // x >= y where y - x saturates to 0.
+  static V AtLeast16u(V x, V y) {
+    return _mm_cmpeq_epi16(_mm_subs_epu16(y, x), _mm_setzero_si128());
+  }
   static V CmpGt16(V a, V b) { return _mm_cmpgt_epi16(a, b); }
   static V Select(V mask, V a, V b) {
     return _mm_or_si128(_mm_and_si128(mask, a), _mm_andnot_si128(mask, b));
@@ -94,8 +155,25 @@ struct Sse2 {
     return _mm_unpacklo_epi32(_mm_shuffle_epi32(even, _MM_SHUFFLE(0, 0, 2, 0)),
                               _mm_shuffle_epi32(odd, _MM_SHUFFLE(0, 0, 2, 0)));
   }
-  static V DivTrunc32(V n, V d) {
-    return _mm_cvttps_epi32(_mm_div_ps(_mm_cvtepi32_ps(n), _mm_cvtepi32_ps(d)));
+  // Lanes holding 0..32767 need no sign fix.
+  static V NarrowSmall(V lo, V hi) { return _mm_packs_epi32(lo, hi); }
+  // Floats in the same registers.
+  static V FloatOf32(V a) { return _mm_castps_si128(_mm_cvtepi32_ps(a)); }
+  static V Trunc32(V a) { return _mm_cvttps_epi32(_mm_castsi128_ps(a)); }
+  static V Reciprocal(V a) {
+    return _mm_castps_si128(_mm_rcp_ps(_mm_castsi128_ps(a)));
+  }
+  static V MulF(V a, V b) {
+    return _mm_castps_si128(
+        _mm_mul_ps(_mm_castsi128_ps(a), _mm_castsi128_ps(b)));
+  }
+  static V SubF(V a, V b) {
+    return _mm_castps_si128(
+        _mm_sub_ps(_mm_castsi128_ps(a), _mm_castsi128_ps(b)));
+  }
+  static V CmpLtF(V a, V b) {
+    return _mm_castps_si128(
+        _mm_cmplt_ps(_mm_castsi128_ps(a), _mm_castsi128_ps(b)));
   }
 
   // 128-bit halves, for the 8 x 8 transposition.
@@ -108,9 +186,18 @@ struct Sse2 {
   static Half UnpackLo64(Half a, Half b) { return _mm_unpacklo_epi64(a, b); }
   static Half UnpackHi64(Half a, Half b) { return _mm_unpackhi_epi64(a, b); }
 
-  // Four samples a pixel: shifts and masks. Other steps go through the
-  // scalar gather.
+  // Three samples a pixel: masks and word shuffles; four: shifts and
+  // masks. Other steps go through the scalar gather.
   static bool LoadRgb(const uint8_t *p, int32_t step, V &r, V &g, V &b) {
+    if (step == 3) {
+      const V zero = _mm_setzero_si128();
+      const V x = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+      const V y = _mm_loadl_epi64(reinterpret_cast<const __m128i *>(p + 16));
+      const V w[3] = {_mm_unpacklo_epi8(x, zero), _mm_unpackhi_epi8(x, zero),
+                      _mm_unpacklo_epi8(y, zero)};
+      Split3(w, r, g, b);
+      return true;
+    }
     if (step != 4) return false;
     const V x0 = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
     const V x1 = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 16));
@@ -124,6 +211,11 @@ struct Sse2 {
     return true;
   }
   static bool LoadRgb(const uint16_t *p, int32_t step, V &r, V &g, V &b) {
+    if (step == 3) {
+      const V w[3] = {Load(p), Load(p + 8), Load(p + 16)};
+      Split3(w, r, g, b);
+      return true;
+    }
     if (step != 4) return false;
     V q[4];
     for (int32_t i = 0; i < 4; ++i) {
@@ -143,6 +235,15 @@ struct Sse2 {
   }
   // The fourth sample of each pixel is written back as it was.
   static bool StoreRgb(uint8_t *p, int32_t step, V r, V g, V b) {
+    if (step == 3) {
+      V w[3];
+      Join3(r, g, b, w);
+      _mm_storeu_si128(reinterpret_cast<__m128i *>(p),
+                       _mm_packus_epi16(w[0], w[1]));
+      _mm_storel_epi64(reinterpret_cast<__m128i *>(p + 16),
+                       _mm_packus_epi16(w[2], w[2]));
+      return true;
+    }
     if (step != 4) return false;
     const V zero = _mm_setzero_si128();
     const V rg =
@@ -159,6 +260,12 @@ struct Sse2 {
     return true;
   }
   static bool StoreRgb(uint16_t *p, int32_t step, V r, V g, V b) {
+    if (step == 3) {
+      V w[3];
+      Join3(r, g, b, w);
+      for (int32_t k = 0; k < 3; ++k) Store(p + 8 * k, w[k]);
+      return true;
+    }
     if (step != 4) return false;
     const V rg0 = _mm_unpacklo_epi16(r, g), rg1 = _mm_unpackhi_epi16(r, g);
     const V b0 = _mm_unpacklo_epi16(b, _mm_setzero_si128());

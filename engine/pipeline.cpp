@@ -27,6 +27,7 @@ constexpr size_t kTileBytes = size_t(kTileSide) * kTileSide * 2;
 constexpr size_t kRowBlurPlaneBytes = size_t(kPlaneRows) * kTileSide * 2;
 constexpr size_t kScratchBytes = size_t(kBlurScratchValues) * 2;
 static_assert(kBlurStride == kTileSide, "blur buffers share the tile's rows");
+static_assert(kPlaneRows % kMaxLanes == 0, "the row pass reads whole strips");
 constexpr size_t kRowScratchBytes = 65536;
 static_assert(kPlaneAlignment + kValueBytes + 3 * kTileBytes +
                       kRowBlurPlaneBytes + kScratchBytes + kRowScratchBytes <=
@@ -39,7 +40,7 @@ static_assert(kPlaneAlignment + kValueBytes + 3 * kTileBytes +
 KernelTables CurrentTables() {
   bool colourWeighted = false;
   for (int32_t weight : HueWeightTable) colourWeighted |= weight != 0;
-  return {ResponseTable + kResponseMiddle, HueWeightTable,
+  return {ResponseTable + kResponseMiddle, NearResponseTable, HueWeightTable,
           SaturationWeightTable, colourWeighted};
 }
 

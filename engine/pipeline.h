@@ -30,7 +30,7 @@ static_assert(kEngineMemoryBytes == 1624152, "work area size");
 // value plane and the row-blur buffer count from the first input row the
 // blur reads, their columns (value plane) from the first input column it
 // reads; the other planes hold the output tile, rows of kTileSide.
-constexpr int32_t kPlaneRows = 464;  // 458, in whole strips of 16 lines
+constexpr int32_t kPlaneRows = 480;  // 458, in whole strips of 32 lines
 constexpr int32_t kValueStride = 464;
 extern uint16_t *ValuePlane;  // the input values; output values sharpened
 extern uint16_t *HuePlane;

@@ -11,6 +11,7 @@
 
 double BlurReach;
 int32_t ResponseTable[2 * kResponseMiddle + 1];
+int16_t NearResponseTable[2 * kNearResponseMiddle];
 int32_t SaturationWeightTable[1025];
 int32_t HueWeightTable[1530];
 
@@ -28,6 +29,12 @@ void BuildResponseTable() {
     // Dark halos get three quarters of the answer that light ones get.
     response[-i] = int32_t((-3.0 * v) * 0.25);
     response[i] = int32_t(v);
+  }
+  for (int32_t d = -kNearResponseMiddle; d < kNearResponseMiddle; ++d) {
+    const int32_t r = response[d];
+    NearResponseTable[d + kNearResponseMiddle] = int16_t(r < -1024  ? -1024
+                                                         : r > 1024 ? 1024
+                                                                    : r);
   }
 }
 

@@ -15,6 +15,12 @@ extern double BlurReach;
 // kResponseMiddle. Entries may exceed 1024 (up to 51,200).
 constexpr int32_t kResponseMiddle = 1024;
 extern int32_t ResponseTable[2 * kResponseMiddle + 1];
+// The same for the differences near 0 that most pixels have, -128..127
+// at d + kNearResponseMiddle, clamped to -1024..1024: a value (0..1024)
+// plus either entry clamps to the same level. Small enough for vector
+// registers.
+constexpr int32_t kNearResponseMiddle = 128;
+extern int16_t NearResponseTable[2 * kNearResponseMiddle];
 
 // Colour weighting, fixed point with 1024 = 100 percent: by saturation
 // (0..1024) and by hue (0..1529).

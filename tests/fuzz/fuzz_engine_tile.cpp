@@ -201,7 +201,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   }
 
   const SimdPath chosen = CurrentSimdPath();
-  for (SimdPath path : {SimdPath::kSse2, SimdPath::kAvx2}) {
+  for (SimdPath path : kSimdPaths) {
     if (!UseSimdPath(path)) continue;
     std::memset(workOptimised.data(), staleOptimised, workOptimised.size());
     AttachEngineMemory(&record, workOptimised.data());
@@ -217,8 +217,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
                    "%s differs from the reference: %dx%d tile, depth %d, "
                    "planes %d, radius %d, rate 0x%X, margin %d; first at "
                    "byte %zu (row %zu): %u, expected %u\n",
-                   path == SimdPath::kAvx2 ? "AVX2" : "SSE2", columns, rows,
-                   depth, planes, GetRadius(), unsigned(rate), margin, at,
+                   SimdPathName(path), columns, rows, depth, planes,
+                   GetRadius(), unsigned(rate), margin, at,
                    at / size_t(record.outRowBytes), output[at], expected[at]);
       std::abort();
     }

@@ -1,0 +1,321 @@
+// The AVX2 vector operations of the shared kernels: sixteen 16-bit lanes
+// a vector, byte shuffles for three-sample pixels. Included by the units
+// compiled for AVX2 or better; nothing here may run before the processor
+// has been checked.
+#pragma once
+
+#include <immintrin.h>
+
+#include <cstdint>
+
+namespace {
+
+// Byte shuffles between runs of interleaved three-sample pixels and
+// runs of one channel, for samples of elementBytes bytes: element e of a
+// channel is sample 3 e + channel of the interleaved run. Constant data,
+// so that nothing here runs before the processor has been checked.
+struct ShuffleMasks {
+  // split[chunk][channel]: the channel's elements that lie in 16-byte
+  // chunk of the run, moved to their places in the channel (zero bytes
+  // elsewhere); join[chunk][channel] does the reverse for one chunk.
+  alignas(16) int8_t split[3][3][16];
+  alignas(16) int8_t join[3][3][16];
+};
+
+constexpr ShuffleMasks MakeShuffleMasks(int32_t elementBytes) {
+  ShuffleMasks masks{};
+  for (int32_t chunk = 0; chunk < 3; ++chunk) {
+    for (int32_t channel = 0; channel < 3; ++channel) {
+      for (int32_t byte = 0; byte < 16; ++byte) {
+        const int32_t element = byte / elementBytes;
+        const int32_t source = (3 * element + channel) * elementBytes +
+                               byte % elementBytes - 16 * chunk;
+        masks.split[chunk][channel][byte] =
+            int8_t(source >= 0 && source < 16 ? source : -128);
+        const int32_t runByte = 16 * chunk + byte;
+        const int32_t sample = runByte / elementBytes;
+        masks.join[chunk][channel][byte] =
+            int8_t(sample % 3 == channel
+                       ? (sample / 3) * elementBytes + runByte % elementBytes
+                       : -128);
+      }
+    }
+  }
+  return masks;
+}
+
+constexpr ShuffleMasks kBytes8 = MakeShuffleMasks(1);
+constexpr ShuffleMasks kBytes16 = MakeShuffleMasks(2);
+
+inline __m128i Mask(const int8_t (&bytes)[16]) {
+  return _mm_load_si128(reinterpret_cast<const __m128i *>(bytes));
+}
+
+// Three chunks of 48 interleaved bytes into three channel runs of 16.
+inline void Split3(const uint8_t *p, const ShuffleMasks &m, __m128i out[3]) {
+  __m128i chunk[3];
+  for (int32_t c = 0; c < 3; ++c) {
+    chunk[c] = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 16 * c));
+  }
+  for (int32_t channel = 0; channel < 3; ++channel) {
+    out[channel] = _mm_or_si128(
+        _mm_or_si128(_mm_shuffle_epi8(chunk[0], Mask(m.split[0][channel])),
+                     _mm_shuffle_epi8(chunk[1], Mask(m.split[1][channel]))),
+        _mm_shuffle_epi8(chunk[2], Mask(m.split[2][channel])));
+  }
+}
+
+inline void Join3(const __m128i in[3], const ShuffleMasks &m, uint8_t *p) {
+  for (int32_t c = 0; c < 3; ++c) {
+    const __m128i chunk =
+        _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(in[0], Mask(m.join[c][0])),
+                                  _mm_shuffle_epi8(in[1], Mask(m.join[c][1]))),
+                     _mm_shuffle_epi8(in[2], Mask(m.join[c][2])));
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(p + 16 * c), chunk);
+  }
+}
+
+struct Avx2 {
+  using V = __m256i;
+  using Half = __m128i;
+  static constexpr int32_t kLanes = 16;
+  // Gathers lose to one lookup at a time here: the step stays scalar.
+  static constexpr bool kGather = false;
+
+  static V Load(const uint16_t *p) {
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i *>(p));
+  }
+  static void Store(uint16_t *p, V v) {
+    _mm256_storeu_si256(reinterpret_cast<__m256i *>(p), v);
+  }
+  static V Zero() { return _mm256_setzero_si256(); }
+  static V Set16(int32_t x) { return _mm256_set1_epi16(int16_t(x)); }
+  static V Set32(int32_t x) { return _mm256_set1_epi32(x); }
+
+  static V Add16(V a, V b) { return _mm256_add_epi16(a, b); }
+  static V Sub16(V a, V b) { return _mm256_sub_epi16(a, b); }
+  static V AddSat16u(V a, V b) { return _mm256_adds_epu16(a, b); }
+  static V Max16u(V a, V b) { return _mm256_max_epu16(a, b); }
+  static V Min16u(V a, V b) { return _mm256_min_epu16(a, b); }
+  static V And(V a, V b) { return _mm256_and_si256(a, b); }
+  static V Or(V a, V b) { return _mm256_or_si256(a, b); }
+  static V Xor(V a, V b) { return _mm256_xor_si256(a, b); }
+  static V AndNot(V a, V b) { return _mm256_andnot_si256(a, b); }  // ~a & b
+  static V CmpEq16(V a, V b) { return _mm256_cmpeq_epi16(a, b); }
+  static V AtLeast16u(V x, V y) {
+    return _mm256_cmpeq_epi16(_mm256_subs_epu16(y, x), _mm256_setzero_si256());
+  }
+  static V CmpGt16(V a, V b) { return _mm256_cmpgt_epi16(a, b); }
+  static V Select(V mask, V a, V b) { return _mm256_blendv_epi8(b, a, mask); }
+  template <int N>
+  static V Srli16(V a) {
+    return _mm256_srli_epi16(a, N);
+  }
+  template <int N>
+  static V Slli16(V a) {
+    return _mm256_slli_epi16(a, N);
+  }
+  template <int N>
+  static V Srai16(V a) {
+    return _mm256_srai_epi16(a, N);
+  }
+  static V MulHi16u(V a, V b) { return _mm256_mulhi_epu16(a, b); }
+  static V MulLo16(V a, V b) { return _mm256_mullo_epi16(a, b); }
+  static V MulHrs16(V a, V b) { return _mm256_mulhrs_epi16(a, b); }
+
+  // 32-bit lanes, unpacked within each 128-bit half; Narrow and
+  // MulWide16u use the same order, so the lanes meet again unmoved.
+  static void Widen(V a, V &lo, V &hi) {
+    lo = _mm256_unpacklo_epi16(a, _mm256_setzero_si256());
+    hi = _mm256_unpackhi_epi16(a, _mm256_setzero_si256());
+  }
+  static V Narrow(V lo, V hi) { return _mm256_packus_epi32(lo, hi); }
+  static void MulWide16u(V a, V b, V &lo, V &hi) {
+    const V low = _mm256_mullo_epi16(a, b), high = _mm256_mulhi_epu16(a, b);
+    lo = _mm256_unpacklo_epi16(low, high);
+    hi = _mm256_unpackhi_epi16(low, high);
+  }
+  static V Add32(V a, V b) { return _mm256_add_epi32(a, b); }
+  static V Sub32(V a, V b) { return _mm256_sub_epi32(a, b); }
+  static V CmpGt32(V a, V b) { return _mm256_cmpgt_epi32(a, b); }
+  template <int N>
+  static V Slli32(V a) {
+    return _mm256_slli_epi32(a, N);
+  }
+  template <int N>
+  static V Srli32(V a) {
+    return _mm256_srli_epi32(a, N);
+  }
+  static V MulLo32(V a, V b) { return _mm256_mullo_epi32(a, b); }
+  static V NarrowSmall(V lo, V hi) { return _mm256_packus_epi32(lo, hi); }
+  static V FloatOf32(V a) { return _mm256_castps_si256(_mm256_cvtepi32_ps(a)); }
+  static V Trunc32(V a) { return _mm256_cvttps_epi32(_mm256_castsi256_ps(a)); }
+  static V Reciprocal(V a) {
+    return _mm256_castps_si256(_mm256_rcp_ps(_mm256_castsi256_ps(a)));
+  }
+  static V MulF(V a, V b) {
+    return _mm256_castps_si256(
+        _mm256_mul_ps(_mm256_castsi256_ps(a), _mm256_castsi256_ps(b)));
+  }
+  static V SubF(V a, V b) {
+    return _mm256_castps_si256(
+        _mm256_sub_ps(_mm256_castsi256_ps(a), _mm256_castsi256_ps(b)));
+  }
+  static V CmpLtF(V a, V b) {
+    return _mm256_castps_si256(_mm256_cmp_ps(
+        _mm256_castsi256_ps(a), _mm256_castsi256_ps(b), _CMP_LT_OQ));
+  }
+
+  static Half LoadHalf(const uint16_t *p) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+  }
+  static void StoreHalf(uint16_t *p, Half v) {
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(p), v);
+  }
+  static Half UnpackLo16(Half a, Half b) { return _mm_unpacklo_epi16(a, b); }
+  static Half UnpackHi16(Half a, Half b) { return _mm_unpackhi_epi16(a, b); }
+  static Half UnpackLo32(Half a, Half b) { return _mm_unpacklo_epi32(a, b); }
+  static Half UnpackHi32(Half a, Half b) { return _mm_unpackhi_epi32(a, b); }
+  static Half UnpackLo64(Half a, Half b) { return _mm_unpacklo_epi64(a, b); }
+  static Half UnpackHi64(Half a, Half b) { return _mm_unpackhi_epi64(a, b); }
+
+  static V Join(Half lo, Half hi) {
+    return _mm256_inserti128_si256(_mm256_castsi128_si256(lo), hi, 1);
+  }
+
+  static bool LoadRgb(const uint8_t *p, int32_t step, V &r, V &g, V &b) {
+    __m128i channel[3];
+    if (step == 3) {
+      Split3(p, kBytes8, channel);
+    } else if (step == 4) {
+      // Each chunk of four pixels sorted to rrrr gggg bbbb xxxx, then the
+      // four chunks' runs put side by side.
+      const __m128i sort =
+          _mm_setr_epi8(0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15);
+      __m128i c[4];
+      for (int32_t i = 0; i < 4; ++i) {
+        c[i] = _mm_shuffle_epi8(
+            _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 16 * i)),
+            sort);
+      }
+      const __m128i rg01 = _mm_unpacklo_epi32(c[0], c[1]);
+      const __m128i rg23 = _mm_unpacklo_epi32(c[2], c[3]);
+      const __m128i bx01 = _mm_unpackhi_epi32(c[0], c[1]);
+      const __m128i bx23 = _mm_unpackhi_epi32(c[2], c[3]);
+      channel[0] = _mm_unpacklo_epi64(rg01, rg23);
+      channel[1] = _mm_unpackhi_epi64(rg01, rg23);
+      channel[2] = _mm_unpacklo_epi64(bx01, bx23);
+    } else {
+      return false;
+    }
+    r = _mm256_cvtepu8_epi16(channel[0]);
+    g = _mm256_cvtepu8_epi16(channel[1]);
+    b = _mm256_cvtepu8_epi16(channel[2]);
+    return true;
+  }
+
+  static bool LoadRgb(const uint16_t *p, int32_t step, V &r, V &g, V &b) {
+    __m128i lo[3], hi[3];
+    if (step == 3) {
+      Split3(reinterpret_cast<const uint8_t *>(p), kBytes16, lo);
+      Split3(reinterpret_cast<const uint8_t *>(p + 24), kBytes16, hi);
+    } else if (step == 4) {
+      for (int32_t half = 0; half < 2; ++half) {
+        __m128i q[4];
+        for (int32_t i = 0; i < 4; ++i) {
+          q[i] = _mm_loadu_si128(
+              reinterpret_cast<const __m128i *>(p + 32 * half + 8 * i));
+        }
+        const __m128i t0 = _mm_unpacklo_epi16(q[0], q[1]);
+        const __m128i t1 = _mm_unpackhi_epi16(q[0], q[1]);
+        const __m128i t2 = _mm_unpacklo_epi16(q[2], q[3]);
+        const __m128i t3 = _mm_unpackhi_epi16(q[2], q[3]);
+        const __m128i rg0 = _mm_unpacklo_epi16(t0, t1);
+        const __m128i bx0 = _mm_unpackhi_epi16(t0, t1);
+        const __m128i rg1 = _mm_unpacklo_epi16(t2, t3);
+        const __m128i bx1 = _mm_unpackhi_epi16(t2, t3);
+        __m128i *out = half == 0 ? lo : hi;
+        out[0] = _mm_unpacklo_epi64(rg0, rg1);
+        out[1] = _mm_unpackhi_epi64(rg0, rg1);
+        out[2] = _mm_unpacklo_epi64(bx0, bx1);
+      }
+    } else {
+      return false;
+    }
+    r = Join(lo[0], hi[0]);
+    g = Join(lo[1], hi[1]);
+    b = Join(lo[2], hi[2]);
+    return true;
+  }
+
+  // Samples after the third are written back as they were.
+  static bool StoreRgb(uint8_t *p, int32_t step, V r, V g, V b) {
+    const auto bytes = [](V v) {
+      return _mm_packus_epi16(_mm256_castsi256_si128(v),
+                              _mm256_extracti128_si256(v, 1));
+    };
+    const __m128i channel[3] = {bytes(r), bytes(g), bytes(b)};
+    if (step == 3) {
+      Join3(channel, kBytes8, p);
+      return true;
+    }
+    if (step != 4) return false;
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i keep = _mm_set1_epi32(int32_t(0xFF000000u));
+    const __m128i rg[2] = {_mm_unpacklo_epi8(channel[0], channel[1]),
+                           _mm_unpackhi_epi8(channel[0], channel[1])};
+    const __m128i bz[2] = {_mm_unpacklo_epi8(channel[2], zero),
+                           _mm_unpackhi_epi8(channel[2], zero)};
+    for (int32_t i = 0; i < 4; ++i) {
+      __m128i *at = reinterpret_cast<__m128i *>(p + 16 * i);
+      const __m128i pixels = i % 2 == 0
+                                 ? _mm_unpacklo_epi16(rg[i / 2], bz[i / 2])
+                                 : _mm_unpackhi_epi16(rg[i / 2], bz[i / 2]);
+      _mm_storeu_si128(
+          at, _mm_or_si128(pixels, _mm_and_si128(_mm_loadu_si128(at), keep)));
+    }
+    return true;
+  }
+
+  static bool StoreRgb(uint16_t *p, int32_t step, V r, V g, V b) {
+    if (step == 3) {
+      const __m128i lo[3] = {_mm256_castsi256_si128(r),
+                             _mm256_castsi256_si128(g),
+                             _mm256_castsi256_si128(b)};
+      const __m128i hi[3] = {_mm256_extracti128_si256(r, 1),
+                             _mm256_extracti128_si256(g, 1),
+                             _mm256_extracti128_si256(b, 1)};
+      Join3(lo, kBytes16, reinterpret_cast<uint8_t *>(p));
+      Join3(hi, kBytes16, reinterpret_cast<uint8_t *>(p + 24));
+      return true;
+    }
+    if (step != 4) return false;
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i keep =
+        _mm_set_epi32(int32_t(0xFFFF0000u), 0, int32_t(0xFFFF0000u), 0);
+    for (int32_t half = 0; half < 2; ++half) {
+      const __m128i rh = half == 0 ? _mm256_castsi256_si128(r)
+                                   : _mm256_extracti128_si256(r, 1);
+      const __m128i gh = half == 0 ? _mm256_castsi256_si128(g)
+                                   : _mm256_extracti128_si256(g, 1);
+      const __m128i bh = half == 0 ? _mm256_castsi256_si128(b)
+                                   : _mm256_extracti128_si256(b, 1);
+      const __m128i rg0 = _mm_unpacklo_epi16(rh, gh),
+                    rg1 = _mm_unpackhi_epi16(rh, gh);
+      const __m128i b0 = _mm_unpacklo_epi16(bh, zero),
+                    b1 = _mm_unpackhi_epi16(bh, zero);
+      const __m128i pixels[4] = {
+          _mm_unpacklo_epi32(rg0, b0), _mm_unpackhi_epi32(rg0, b0),
+          _mm_unpacklo_epi32(rg1, b1), _mm_unpackhi_epi32(rg1, b1)};
+      for (int32_t i = 0; i < 4; ++i) {
+        __m128i *at = reinterpret_cast<__m128i *>(p + 32 * half + 8 * i);
+        _mm_storeu_si128(
+            at,
+            _mm_or_si128(pixels[i], _mm_and_si128(_mm_loadu_si128(at), keep)));
+      }
+    }
+    return true;
+  }
+};
+
+}  // namespace
