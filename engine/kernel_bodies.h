@@ -549,9 +549,10 @@ inline void Transpose8x8(const uint16_t *source, ptrdiff_t sourceStride,
 }
 
 template <class O>
-void BlurRows(const uint16_t *values, ptrdiff_t valueStride, int32_t rows,
-              int32_t columns, const KernelRadii &radii,
-              const uint32_t *divisors, uint16_t *rowBlur, uint16_t *scratch) {
+void BlurRowsTurned(const uint16_t *values, ptrdiff_t valueStride, int32_t rows,
+                    int32_t columns, const KernelRadii &radii,
+                    const uint32_t *divisors, uint16_t *rowBlur,
+                    uint16_t *scratch) {
   constexpr int32_t kLanes = O::kLanes;
   const int32_t width = columns + 2 * radii.margin;
   uint16_t *turned = scratch;                  // width lines of kLanes
@@ -572,6 +573,78 @@ void BlurRows(const uint16_t *values, ptrdiff_t valueStride, int32_t rows,
                         rowBlur + (top + group) * kBlurStride + x, kBlurStride);
       }
     }
+  }
+}
+
+// Small radii along each row directly: every output vector sums its
+// window from shifted loads, the same sums the running ones make, and
+// the rows need not be turned on their side. Worth it while the windows
+// are a few values wide.
+constexpr int32_t kDirectReach = 6;  // r1 + r2 at most
+
+template <class O>
+inline Vec<O> WindowSum(const uint16_t *at, int32_t r) {
+  Vec<O> sum = O::Set16(r);
+  for (int32_t k = -r; k <= r; ++k) sum = O::Add16(sum, O::Load(at + k));
+  return sum;
+}
+
+// The box of radius r around at: the value itself for radius 0, whose
+// multiplier 65536 does not fit a lane.
+template <class O>
+inline Vec<O> Box(const uint16_t *at, int32_t r, Vec<O> multiplier) {
+  return r == 0 ? O::Load(at) : O::MulHi16u(WindowSum<O>(at, r), multiplier);
+}
+
+template <class O>
+void BlurRowsDirect(const uint16_t *values, ptrdiff_t valueStride, int32_t rows,
+                    int32_t columns, const KernelRadii &radii,
+                    const uint32_t *divisors, uint16_t *rowBlur,
+                    uint16_t *scratch) {
+  constexpr int32_t kLanes = O::kLanes;
+  const int32_t r1 = radii.r1, r2 = radii.r2, f = radii.fraction;
+  const int32_t extra = r1 + (f == 0 ? 0 : 1);
+  const Vec<O> m2 = O::Set16(int32_t(divisors[r2]));
+  const Vec<O> m1 = O::Set16(int32_t(divisors[r1]));
+  const Vec<O> wider = O::Set16(int32_t(divisors[r1 + 1]));
+  const Vec<O> fraction = O::Set16(f);
+  // The first pass from extra values before the row's first output on;
+  // lanes past the row's end hold whatever, as in the turned pass.
+  uint16_t *first = scratch + kLanes;
+  for (int32_t y = 0; y < rows; ++y) {
+    const uint16_t *line = values + ptrdiff_t(y) * valueStride + radii.margin;
+    for (int32_t x = -extra; x < columns + extra; x += kLanes) {
+      O::Store(first + x, Box<O>(line + x, r2, m2));
+    }
+    uint16_t *out = rowBlur + ptrdiff_t(y) * kBlurStride;
+    for (int32_t x = 0; x < columns; x += kLanes) {
+      if (f == 0) {
+        O::Store(out + x, Box<O>(first + x, r1, m1));
+        continue;
+      }
+      // As BlendPass: the wider window's sum carries the bias r1 + 2.
+      const Vec<O> s1 = WindowSum<O>(first + x, r1);
+      const Vec<O> s2 = O::Add16(
+          O::Add16(s1, O::Set16(2)),
+          O::Add16(O::Load(first + x - (r1 + 1)), O::Load(first + x + r1 + 1)));
+      const Vec<O> b1 = r1 == 0 ? s1 : O::MulHi16u(s1, m1);
+      O::Store(out + x, Blend<O>(b1, O::MulHi16u(s2, wider), fraction));
+    }
+  }
+}
+
+// Small radii directly with ODirect's vectors, others turned with
+// OTurned's.
+template <class ODirect, class OTurned>
+void BlurRows(const uint16_t *values, ptrdiff_t valueStride, int32_t rows,
+              int32_t columns, const KernelRadii &radii,
+              const uint32_t *divisors, uint16_t *rowBlur, uint16_t *scratch) {
+  if (radii.r1 + radii.r2 <= kDirectReach) {
+    BlurRowsDirect<ODirect>(values, valueStride, rows, columns, radii, divisors,
+                            rowBlur, scratch);
+  } else {
+    BlurRowsTurned<OTurned>(values, valueStride, rows, columns, radii, divisors,
+                            rowBlur, scratch);
   }
 }
 
@@ -680,7 +753,7 @@ constexpr EngineKernels MakeKernels(const char *name) {
                        ColoursFrom<O, uint16_t>,
                        ColoursTo<O, uint8_t>,
                        ColoursTo<O, uint16_t>,
-                       BlurRows<O>,
+                       BlurRows<O, O>,
                        BlurColumns<O>,
                        Sharpen<O>};
 }

@@ -353,11 +353,12 @@ struct Avx512 {
 
 namespace {
 
-// The row pass turns strips of lines on their side: 32 lines of the
-// widest tile row overflow the first-level cache, where 16 fit.
+// The row pass for larger radii turns strips of lines on their side: 32
+// lines of the widest tile row overflow the first-level cache, where 16
+// fit.
 constexpr EngineKernels MakeAvx512Kernels() {
   EngineKernels kernels = MakeKernels<Avx512>("AVX-512");
-  kernels.blurRows = BlurRows<Avx2>;
+  kernels.blurRows = BlurRows<Avx512, Avx2>;
   return kernels;
 }
 
