@@ -157,6 +157,11 @@ struct Avx2 {
     return _mm256_castps_si256(
         _mm256_mul_ps(_mm256_castsi256_ps(a), _mm256_castsi256_ps(b)));
   }
+  static V SetF(float x) { return _mm256_castps_si256(_mm256_set1_ps(x)); }
+  static V AddF(V a, V b) {
+    return _mm256_castps_si256(
+        _mm256_add_ps(_mm256_castsi256_ps(a), _mm256_castsi256_ps(b)));
+  }
   static V SubF(V a, V b) {
     return _mm256_castps_si256(
         _mm256_sub_ps(_mm256_castsi256_ps(a), _mm256_castsi256_ps(b)));

@@ -45,24 +45,24 @@ inline Vec<O> ValueOfRgb(Vec<O> r, Vec<O> g, Vec<O> b) {
   return ValueOfLargest<O, kDeep>(O::Max16u(O::Max16u(r, g), b));
 }
 
-// floor(n / d), give or take one, for 32-bit lanes with d >= 1 and a
-// quotient below 2048: the float reciprocal is within 1.5 x 2^-12 of
-// 1 / d on every processor (2^-14 with AVX-512), so the product is within
-// 0.4 of n / d and truncates to one of floor - 1, floor and floor + 1.
+// floor(n / d) or one more, for 32-bit lanes with d >= 1 and a quotient
+// below 1026: the float reciprocal is within 1.5 x 2^-12 of 1 / d on
+// every processor (2^-14 with AVX-512), so the product is within 0.4 of
+// n / d, and a half more truncates to the floor or the next integer.
 // Much faster than a division; the remainder then tells which.
 template <class O>
 inline Vec<O> GuessQuotient(Vec<O> n, Vec<O> d) {
-  return O::Trunc32(O::MulF(O::FloatOf32(n), O::Reciprocal(O::FloatOf32(d))));
+  const Vec<O> product =
+      O::MulF(O::FloatOf32(n), O::Reciprocal(O::FloatOf32(d)));
+  return O::Trunc32(O::AddF(product, O::SetF(0.5f)));
 }
 
-// In 16-bit lanes, for d < 256: the remainder fits a signed lane, so
-// products and sums modulo 2^16 give it exactly.
+// In 16-bit lanes, for d < 256: the remainder n - q d, from -d to d - 1,
+// fits a signed lane, so products and sums modulo 2^16 give it exactly.
 template <class O>
 inline Vec<O> CorrectQuotient16(Vec<O> q, Vec<O> n, Vec<O> d) {
   const Vec<O> remainder = O::Sub16(n, O::MulLo16(q, d));
-  const Vec<O> under = O::CmpGt16(O::Zero(), remainder);
-  const Vec<O> over = O::CmpGt16(remainder, O::Sub16(d, O::Set16(1)));
-  return O::Sub16(O::Add16(q, under), over);
+  return O::Add16(q, O::CmpGt16(O::Zero(), remainder));
 }
 
 template <class O, bool kDeep>
@@ -145,12 +145,10 @@ inline void ColourOfRgb(Vec<O> r, Vec<O> g, Vec<O> b, Vec<O> &hue,
     // remainder is exact in floats.
     const auto correctHue = [](Vec<O> n, Vec<O> d) {
       const Vec<O> nf = O::FloatOf32(n), df = O::FloatOf32(d);
-      const Vec<O> q = O::Trunc32(O::MulF(nf, O::Reciprocal(df)));
+      const Vec<O> q =
+          O::Trunc32(O::AddF(O::MulF(nf, O::Reciprocal(df)), O::SetF(0.5f)));
       const Vec<O> remainder = O::SubF(nf, O::MulF(O::FloatOf32(q), df));
-      const Vec<O> under = O::CmpLtF(remainder, O::FloatOf32(O::Zero()));
-      const Vec<O> over =
-          O::CmpLtF(O::SubF(df, O::FloatOf32(O::Set32(1))), remainder);
-      return O::Sub32(O::Add32(q, under), over);
+      return O::Add32(q, O::CmpLtF(remainder, O::SetF(0.0f)));
     };
     ratio = O::NarrowSmall(correctHue(hueLo, divisorLo),
                            correctHue(hueHi, divisorHi));
@@ -158,9 +156,7 @@ inline void ColourOfRgb(Vec<O> r, Vec<O> g, Vec<O> b, Vec<O> &hue,
     const auto correct = [](Vec<O> n, Vec<O> m) {
       const Vec<O> q = GuessQuotient<O>(n, m);
       const Vec<O> remainder = O::Sub32(n, O::MulLo32(q, m));
-      const Vec<O> under = O::CmpGt32(O::Set32(0), remainder);
-      const Vec<O> over = O::CmpGt32(remainder, O::Sub32(m, O::Set32(1)));
-      return O::Sub32(O::Add32(q, under), over);
+      return O::Add32(q, O::CmpGt32(O::Set32(0), remainder));
     };
     saturation = O::NarrowSmall(correct(satLo, largestDivisorLo),
                                 correct(satHi, largestDivisorHi));

@@ -218,6 +218,11 @@ struct Avx512 {
     return _mm512_castps_si512(
         _mm512_mul_ps(_mm512_castsi512_ps(a), _mm512_castsi512_ps(b)));
   }
+  static V SetF(float x) { return _mm512_castps_si512(_mm512_set1_ps(x)); }
+  static V AddF(V a, V b) {
+    return _mm512_castps_si512(
+        _mm512_add_ps(_mm512_castsi512_ps(a), _mm512_castsi512_ps(b)));
+  }
   static V SubF(V a, V b) {
     return _mm512_castps_si512(
         _mm512_sub_ps(_mm512_castsi512_ps(a), _mm512_castsi512_ps(b)));

@@ -167,6 +167,11 @@ struct Sse2 {
     return _mm_castps_si128(
         _mm_mul_ps(_mm_castsi128_ps(a), _mm_castsi128_ps(b)));
   }
+  static V SetF(float x) { return _mm_castps_si128(_mm_set1_ps(x)); }
+  static V AddF(V a, V b) {
+    return _mm_castps_si128(
+        _mm_add_ps(_mm_castsi128_ps(a), _mm_castsi128_ps(b)));
+  }
   static V SubF(V a, V b) {
     return _mm_castps_si128(
         _mm_sub_ps(_mm_castsi128_ps(a), _mm_castsi128_ps(b)));
