@@ -84,11 +84,31 @@ void FillConforming(const HostImage &image, const TileRequest &q,
   const int32_t w = q.rect.right - q.rect.left;
   const int32_t bps = tile->bytesPerSample;
   for (int32_t j = 0; j < h; ++j) {
-    int64_t y = int64_t(q.rect.top) + j;
+    const int64_t y = int64_t(q.rect.top) + j;
     uint8_t *row = tile->bytes.data() + size_t(j) * size_t(tile->rowBytes);
+    // One pixel outside the image, or read through the sampling rate.
+    auto fillPixel = [&](int32_t i) {
+      const int64_t x = int64_t(q.rect.left) + i;
+      uint8_t *pixel = row + size_t(i) * size_t(planes * bps);
+      const bool inside = x >= 0 && x < sampledW && y >= 0 && y < sampledH;
+      if (!inside && q.padding != kPaddingReplicate) {
+        if (q.padding >= 0)
+          for (int32_t p = 0; p < planes; ++p)
+            PutSample(pixel + p * bps, bps,
+                      PaddingValue(q.padding, image.depth));
+        return;  // kPaddingNone: the buffer's fill stays
+      }
+      const int32_t col =
+          SourceIndex(std::clamp<int64_t>(x, 0, sampledW - 1), q.rate);
+      const int32_t src =
+          SourceIndex(std::clamp<int64_t>(y, 0, sampledH - 1), q.rate);
+      for (int32_t p = 0; p < planes; ++p)
+        PutSample(pixel + p * bps, bps,
+                  SampleAt(image, col, src, q.loPlane + p));
+    };
     // Unsampled rows inside the image: the inside run in one copy, the
-    // edges pixel by pixel below.
-    int32_t runFirst = 0, runEnd = 0;
+    // edges pixel by pixel.
+    int32_t runFirst = w, runEnd = w;
     if (q.rate == 0x10000 && y >= 0 && y < sampledH) {
       runFirst = int32_t(std::clamp<int64_t>(-int64_t(q.rect.left), 0, w));
       runEnd =
@@ -98,29 +118,8 @@ void FillConforming(const HostImage &image, const TileRequest &q,
                 image.planes, planes, bps, runEnd - runFirst,
                 row + size_t(runFirst) * size_t(planes * bps));
     }
-    for (int32_t i = 0; i < w; ++i) {
-      if (i == runFirst && runEnd > runFirst) {
-        i = runEnd - 1;
-        continue;
-      }
-      int64_t x = int64_t(q.rect.left) + i;
-      uint8_t *pixel = row + size_t(i) * size_t(planes * bps);
-      bool inside = x >= 0 && x < sampledW && y >= 0 && y < sampledH;
-      if (!inside && q.padding != kPaddingReplicate) {
-        if (q.padding >= 0)
-          for (int32_t p = 0; p < planes; ++p)
-            PutSample(pixel + p * bps, bps,
-                      PaddingValue(q.padding, image.depth));
-        continue;  // kPaddingNone: the buffer's fill stays
-      }
-      int32_t col =
-          SourceIndex(std::clamp<int64_t>(x, 0, sampledW - 1), q.rate);
-      int32_t src =
-          SourceIndex(std::clamp<int64_t>(y, 0, sampledH - 1), q.rate);
-      for (int32_t p = 0; p < planes; ++p)
-        PutSample(pixel + p * bps, bps,
-                  SampleAt(image, col, src, q.loPlane + p));
-    }
+    for (int32_t i = 0; i < runFirst; ++i) fillPixel(i);
+    for (int32_t i = runEnd; i < w; ++i) fillPixel(i);
   }
 }
 
