@@ -14,7 +14,6 @@ bool SameRect(const Rect &a, const Rect &b) {
          a.right == b.right;
 }
 
-
 TEST(Run, WholeImagesMatchTheEngineBitForBit) {
   struct Case {
     const char *what;
