@@ -56,7 +56,7 @@ TEST_F(ModuleEntry, EverySelectorRefusesANullRecord) {
   }
 }
 
-TEST_F(ModuleEntry, DepthZeroMeansEightAndOtherDepthsStay) {
+TEST_F(ModuleEntry, PrepareTakesDepthZeroAsEightAndAsksForNoBuffer) {
   const struct {
     int32_t given, seen;
   } cases[] = {{0, 8}, {8, 8}, {16, 16}, {12, 12}};
@@ -65,13 +65,11 @@ TEST_F(ModuleEntry, DepthZeroMeansEightAndOtherDepthsStay) {
     EXPECT_EQ(CallSelector(&session, kSelectorPrepare), 0);
     EXPECT_EQ(session.record->depth, c.seen) << c.given;
   }
-}
-
-TEST_F(ModuleEntry, PrepareAsksForNoBufferSpaceAndLeavesMaxSpace) {
+  // Prepare asks for no buffer space and leaves maxSpace; the data slot
+  // may be null, as the module keeps nothing there.
   session.record->bufferSpace = 123456;
   session.record->maxSpace = 7654321;
   int16_t result = 99;
-  // The data slot may be null: the module keeps no per-call data there.
   entry(kSelectorPrepare, session.record, nullptr, &result);
   EXPECT_EQ(result, 0);
   EXPECT_EQ(session.record->bufferSpace, 0);

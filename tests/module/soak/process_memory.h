@@ -11,7 +11,6 @@
 struct ProcessMemory {
   uint64_t privateBytes = 0;  // committed for this process alone
   uint64_t workingSet = 0;
-  uint64_t peakPrivateBytes = 0;
   uint64_t peakWorkingSet = 0;
 };
 
@@ -28,7 +27,6 @@ inline ProcessMemory SampleProcessMemory() {
   // Wine fills in (it leaves PrivateUsage 0).
   m.privateBytes = counters.PagefileUsage;
   m.workingSet = counters.WorkingSetSize;
-  m.peakPrivateBytes = counters.PeakPagefileUsage;
   m.peakWorkingSet = counters.PeakWorkingSetSize;
   return m;
 }

@@ -47,52 +47,45 @@ struct Random {
   bool Percent(int32_t p) { return Range(0, 99) < p; }
 };
 
+int32_t TileCount(const Rect &r) {
+  return (r.bottom - r.top + 255) / 256 * ((r.right - r.left + 255) / 256);
+}
+
 // Sizes lean small so that a thousand invocations take minutes, yet
 // every run reaches both ends: 1 x 1 and 3000 x 2000.
 void PickSize(Random *rng, int32_t *width, int32_t *height) {
   const int32_t bucket = rng->Range(0, 99);
-  if (bucket < 25) {  // within one tile
-    *width = rng->Range(1, 32);
-    *height = rng->Range(1, 32);
-  } else if (bucket < 55) {  // a few tiles, edges cut anywhere
-    *width = rng->Range(1, 400);
-    *height = rng->Range(1, 300);
-  } else if (bucket < 80) {
-    *width = rng->Range(1, 1200);
-    *height = rng->Range(1, 800);
-  } else if (bucket < 97) {
-    *width = rng->Range(1, 3000);
-    *height = rng->Range(1, 2000);
-  } else {
-    const int32_t ends[4][2] = {{3000, 2000}, {1, 1}, {3000, 1}, {1, 2000}};
+  const int32_t ends[4][2] = {{3000, 2000}, {1, 1}, {3000, 1}, {1, 2000}};
+  if (bucket >= 97) {
     const int32_t *e = ends[rng->Range(0, 3)];
     *width = e[0];
     *height = e[1];
+    return;
   }
+  // Within one tile, a few tiles, many, up to the largest.
+  const int32_t limits[4][2] = {
+      {32, 32}, {400, 300}, {1200, 800}, {3000, 2000}};
+  const int32_t *limit =
+      limits[(bucket >= 25) + (bucket >= 55) + (bucket >= 80)];
+  *width = rng->Range(1, limit[0]);
+  *height = rng->Range(1, limit[1]);
 }
 
 HostImage RandomImage(Random *rng, int32_t width, int32_t height,
                       int32_t planes, int32_t depth) {
   HostImage image = MakeTestPattern(width, height, planes, depth);
   const uint32_t top = MaxSample(depth);
-  switch (rng->Range(0, 3)) {
-    case 0:  // the pattern: edges, ramps, distinct channels
-      break;
-    case 1:  // noise, every value of the range
-      for (uint16_t &s : image.samples) s = uint16_t(rng->Next() % (top + 1));
-      break;
-    case 2: {  // flat, with the extremes scattered
-      const uint16_t flat = uint16_t(rng->Next() % (top + 1));
-      for (uint16_t &s : image.samples) {
-        const uint64_t r = rng->Next() % 64;
-        s = r == 0 ? 0 : r == 1 ? uint16_t(top) : flat;
-      }
-      break;
-    }
-    default:  // the pattern with sparse noise
-      for (uint16_t &s : image.samples)
-        if (rng->Next() % 16 == 0) s = uint16_t(rng->Next() % (top + 1));
-      break;
+  auto any = [&] { return uint16_t(rng->Next() % (top + 1)); };
+  const int32_t kind = rng->Range(0, 3);  // 0: the pattern as it is
+  const uint16_t flat = any();
+  for (uint16_t &s : image.samples) {
+    const uint64_t r = rng->Next() % 64;
+    if (kind == 1)  // noise, every value of the range
+      s = any();
+    else if (kind == 2)  // flat, with the extremes scattered
+      s = r == 0 ? 0 : r == 1 ? uint16_t(top) : flat;
+    else if (kind == 3 && r < 4)  // the pattern with sparse noise
+      s = any();
   }
   return image;
 }
@@ -100,41 +93,30 @@ HostImage RandomImage(Random *rng, int32_t width, int32_t height,
 // Stored settings; a third of them outside the controls' ranges, as a
 // host may replay a block that never passed the parameters selector.
 ReferenceSettings RandomSettings(Random *rng) {
+  const bool wild = !rng->Percent(67);
+  const int32_t extremes[] = {INT32_MIN, -100000, -1, 1001, 5000, INT32_MAX};
+  auto any = [&](int32_t lo, int32_t hi) {
+    if (wild && rng->Percent(30)) return extremes[rng->Range(0, 5)];
+    const int32_t span = wild ? 2 * (hi - lo) : 0;
+    return rng->Range(lo - span, hi + span);
+  };
   ReferenceSettings s;
-  if (rng->Percent(67)) {
-    s.radius = rng->Percent(10) ? rng->Range(0, 1) * 1000 : rng->Range(0, 1000);
-    s.response = rng->Range(0, 100);
-    s.spread = rng->Range(0, 100);
-    for (int32_t &w : s.weights) w = rng->Range(-100, 100);
-  } else {
-    const int32_t wild[] = {INT32_MIN, -100000, -1, 1001, 5000, INT32_MAX};
-    auto any = [&](int32_t lo, int32_t hi) {
-      return rng->Percent(30) ? wild[rng->Range(0, 5)] : rng->Range(lo, hi);
-    };
-    s.radius = any(-2000, 6000);
-    s.response = any(-200, 400);
-    s.spread = any(-200, 400);
-    for (int32_t &w : s.weights) w = any(-1000, 1000);
-  }
+  s.radius = !wild && rng->Percent(10) ? rng->Range(0, 1) * 1000 : any(0, 1000);
+  s.response = any(0, 100);
+  s.spread = any(0, 100);
+  for (int32_t &w : s.weights) w = any(-100, 100);
   return s;
 }
 
-ReferenceSettings Clamped(const ReferenceSettings &s) {
-  ReferenceSettings c = s;
-  c.radius = std::clamp(s.radius, 0, 1000);
-  c.response = std::clamp(s.response, 0, 100);
-  c.spread = std::clamp(s.spread, 0, 100);
-  for (int32_t &w : c.weights) w = std::clamp(w, -100, 100);
+// The settings a block holds, as the module clamps them.
+ReferenceSettings ClampedFrom(const FilterParams &p) {
+  ReferenceSettings c;
+  c.radius = std::clamp(p.radius, 0, 1000);
+  c.response = std::clamp(p.response, 0, 100);
+  c.spread = std::clamp(p.spread, 0, 100);
+  for (int i = 0; i < 6; ++i)
+    c.weights[i] = std::clamp(p.colourWeight[i], -100, 100);
   return c;
-}
-
-ReferenceSettings FromParams(const FilterParams &p) {
-  ReferenceSettings s;
-  s.radius = p.radius;
-  s.response = p.response;
-  s.spread = p.spread;
-  std::copy(p.colourWeight, p.colourWeight + 6, s.weights);
-  return s;
 }
 
 std::string SettingsText(const ReferenceSettings &s) {
@@ -217,15 +199,10 @@ Plan MakePlan(Random *rng) {
   c.columnBytesZero = rng->Percent(10);
   c.propertySuite = !rng->Percent(10);
 
+  const OSType sigs[] = {kHostSig8BIM, kHostSigMFI1, FourCC('s', 'p', 'H', 'O'),
+                         FourCC('A', 'B', 'C', 'D')};
   const int32_t sig = rng->Range(0, 99);
-  if (sig < 70)
-    c.hostSig = kHostSig8BIM;
-  else if (sig < 88)
-    c.hostSig = kHostSigMFI1;
-  else if (sig < 95)
-    c.hostSig = FourCC('s', 'p', 'H', 'O');
-  else
-    c.hostSig = FourCC('A', 'B', 'C', 'D');
+  c.hostSig = sigs[(sig >= 70) + (sig >= 88) + (sig >= 95)];
 
   // Refusals: grayscale, too few planes, another mode.
   const int32_t refuse = rng->Range(0, 99);
@@ -241,13 +218,9 @@ Plan MakePlan(Random *rng) {
   }
 
   // Failure injection, each in a few sessions.
-  const int32_t tiles =
-      ((c.hasFilterRect ? c.filterRect.bottom - c.filterRect.top : p.height) +
-       255) /
-      256 *
-      (((c.hasFilterRect ? c.filterRect.right - c.filterRect.left : p.width) +
-        255) /
-       256);
+  const int32_t tiles = TileCount(
+      c.hasFilterRect ? c.filterRect
+                      : Rect{0, 0, int16_t(p.height), int16_t(p.width)});
   if (rng->Percent(10)) c.abortAt = rng->Range(1, tiles + 1);
   if (rng->Percent(10)) {
     c.advanceFailAt = rng->Range(1, tiles + 1);
@@ -351,7 +324,7 @@ ReferenceSettings LastUsedSettings() {
   InitParamBlockHeader(&block);
   const std::vector<uint8_t> file = ReadBytes(SettingsFilePath());
   DecodeBlockFile(file.data(), int32_t(file.size()), &block);
-  return Clamped(FromParams(block.params));
+  return ClampedFrom(block.params);
 }
 
 struct Expectation {
@@ -363,10 +336,6 @@ struct Expectation {
   int32_t tiles = -1;  // tiles processed; -1: every tile
   ReferenceSettings settings;
 };
-
-int32_t TileCount(const Rect &r) {
-  return (r.bottom - r.top + 255) / 256 * ((r.right - r.left + 255) / 256);
-}
 
 bool IsOurSignature(const std::vector<uint8_t> &bytes) {
   ParamBlock block;
@@ -405,8 +374,7 @@ Expectation Expect(HostSession *s, const Plan &p, const Step &step) {
     if (held && !IsOurSignature(bytes))
       return ends(c.hostSig == kHostSig8BIM ? 2010 : 1, "foreign block");
     e.settings =
-        held ? Clamped(FromParams(
-                   reinterpret_cast<ParamBlock *>(bytes.data())->params))
+        held ? ClampedFrom(reinterpret_cast<ParamBlock *>(bytes.data())->params)
              : LastUsedSettings();
     showDialog = true;
   }
@@ -418,7 +386,7 @@ Expectation Expect(HostSession *s, const Plan &p, const Step &step) {
     if (!held) return ends(kErrNilHandle, "no block");
     if (!IsOurSignature(bytes)) return ends(2010, "foreign block");
     const ParamBlock *block = reinterpret_cast<ParamBlock *>(bytes.data());
-    e.settings = Clamped(FromParams(block->params));
+    e.settings = ClampedFrom(block->params);
     showDialog = block->params.showDialog != 0;
   }
   if (showDialog && p.module == ModuleChoice::kProduct) e.realDialogs = 1;
@@ -475,26 +443,21 @@ std::vector<uint16_t> ExpectedDestination(const HostSession &s,
                                           const HostImage &initial,
                                           const std::vector<uint16_t> &ref,
                                           int32_t processed, const Rect &area) {
+  std::vector<Rect> filtered;
+  if (processed < 0) filtered.push_back(area);
+  for (const AdvanceCall &a : s.tiles.log)
+    if (a.fromModule && int32_t(filtered.size()) < processed)
+      filtered.push_back(a.outRect);
   std::vector<uint16_t> expected = initial.samples;
-  const HostImage &d = s.destination;
-  auto place = [&](const Rect &r, const std::vector<uint16_t> &from) {
+  const size_t width = size_t(s.destination.width);
+  const size_t planes = size_t(s.destination.planes);
+  for (const Rect &r : filtered)
     for (int32_t y = r.top; y < r.bottom; ++y)
       for (int32_t x = r.left; x < r.right; ++x)
-        for (int32_t p = 0; p < 3; ++p) {
-          const size_t i =
-              (size_t(y) * size_t(d.width) + size_t(x)) * size_t(d.planes) +
-              size_t(p);
-          expected[i] = from[i];
+        for (size_t p = 0; p < 3; ++p) {
+          const size_t i = (size_t(y) * width + size_t(x)) * planes + p;
+          expected[i] = ref[i];
         }
-  };
-  if (processed < 0) place(area, ref);
-  int32_t k = 0;
-  for (const AdvanceCall &a : s.tiles.log) {
-    if (!a.fromModule) continue;
-    if (processed >= 0 && k >= processed) break;
-    ++k;
-    if (processed >= 0) place(a.outRect, ref);
-  }
   return expected;
 }
 
@@ -658,13 +621,10 @@ int main(int argc, char **argv) {
 
   std::string error;
   const ModuleFile &product = ProductModule(&error);
-  if (!product.entry) {
-    std::fprintf(stderr, "soak: product module: %s\n", error.c_str());
-    return 2;
-  }
-  const ModuleFile &answering = AnsweringModule(&error);
-  if (!answering.entry) {
-    std::fprintf(stderr, "soak: answering module: %s\n", error.c_str());
+  const ModuleFile &answering =
+      AnsweringModule(product.entry ? &error : nullptr);
+  if (!product.entry || !answering.entry) {
+    std::fprintf(stderr, "soak: cannot load the modules: %s\n", error.c_str());
     return 2;
   }
   InstallCrashReport(stdout);
