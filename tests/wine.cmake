@@ -17,11 +17,13 @@ if(TAVORIN_WIN64_DIR)
     FIXTURES_REQUIRED wine
     ENVIRONMENT "TAVORIN_MODULE=${TAVORIN_WIN64_DIR}/Tavorin64.8bf;TAVORIN_MODULE32=${TAVORIN_WIN32_DIR}/Tavorin.8bf;TAVORIN_MODULE64=${TAVORIN_WIN64_DIR}/Tavorin64.8bf;TAVORIN_RELEASE_MODULE=${TAVORIN_WIN64_DIR}/release/Tavorin64.8bf")
 
-  # A short soak: twenty random invocations, checked like the long one
-  # (scripts/soak).
+  # A short soak: sixty random invocations, checked like the long one
+  # (scripts/soak), with enough real dialogs that the objects they leave
+  # behind are counted after the first.
   add_test(NAME soak64
            COMMAND ${tavorin_scripts}/wine-run 64
-                   ${TAVORIN_WIN64_DIR}/tests/module/tavorin-soak.exe 20 1)
+                   ${TAVORIN_WIN64_DIR}/tests/module/tavorin-soak.exe 60 1
+                   --dialogs 50)
   set_tests_properties(soak64 PROPERTIES
     FIXTURES_REQUIRED wine
     TIMEOUT 120

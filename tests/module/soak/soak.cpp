@@ -725,7 +725,9 @@ int main(int argc, char **argv) {
   } guiKinds[] = {{"GDI", &GuiObjects::gdi}, {"USER", &GuiObjects::user}};
   for (const auto &k : guiKinds) {
     const int64_t from = guiAfterWarmUp.*k.count, to = guiAtEnd.*k.count;
-    if (from >= 0 && to > from + guiBound)
+    // Without a real dialog the run never warmed up: the first message
+    // box alone loads fonts and classes, which is no leak.
+    if (warmedUp && from >= 0 && to > from + guiBound)
       Fail(&tally, "gui objects",
            std::string(k.name) + " objects grew from " + std::to_string(from) +
                " to " + std::to_string(to) + " after warm-up (bound " +
@@ -764,11 +766,12 @@ int main(int argc, char **argv) {
               Mebibytes(atStart.workingSet), Mebibytes(atEnd.workingSet),
               Mebibytes(atEnd.peakWorkingSet));
   for (const auto &k : guiKinds)
-    std::printf("%s objects%s: start %lld, after warm-up %lld, end %lld\n",
+    std::printf("%s objects%s: start %lld, after warm-up %lld, end %lld%s\n",
                 k.name, guiAtEnd.counted ? " (counted)" : "",
                 static_cast<long long>(guiAtStart.*k.count),
                 static_cast<long long>(guiAfterWarmUp.*k.count),
-                static_cast<long long>(guiAtEnd.*k.count));
+                static_cast<long long>(guiAtEnd.*k.count),
+                warmedUp ? "" : " (no real dialog: growth not checked)");
   std::printf("time: %.1f s\n", seconds);
   std::printf("failures: %lld\n", static_cast<long long>(failures));
   for (const auto &f : tally.failures)
