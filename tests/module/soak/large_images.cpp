@@ -40,15 +40,16 @@ uint16_t GeneratedSample(int32_t x, int32_t y, int32_t plane, int32_t depth) {
       std::min<uint32_t>(kHostMax16, uint32_t(value) * 128 + ((h >> 8) & 127)));
 }
 
-void FillRows(HostImage *image, int32_t fromRow, int32_t toRow,
-              std::vector<uint16_t> *samples) {
-  const size_t rowSamples = size_t(image->width) * size_t(image->planes);
-  samples->resize(rowSamples * size_t(toRow - fromRow));
-  size_t i = 0;
+// Rows fromRow..toRow of the picture, the image's width wide.
+std::vector<uint16_t> PictureRows(const HostImage &image, int32_t fromRow,
+                                  int32_t toRow) {
+  std::vector<uint16_t> samples;
+  samples.reserve(size_t(image.width) * 3 * size_t(toRow - fromRow));
   for (int32_t y = fromRow; y < toRow; ++y)
-    for (int32_t x = 0; x < image->width; ++x)
-      for (int32_t p = 0; p < image->planes; ++p)
-        (*samples)[i++] = GeneratedSample(x, y, p, image->depth);
+    for (int32_t x = 0; x < image.width; ++x)
+      for (int32_t p = 0; p < 3; ++p)
+        samples.push_back(GeneratedSample(x, y, p, image.depth));
+  return samples;
 }
 
 double SecondsSince(std::chrono::steady_clock::time_point start) {
@@ -66,7 +67,7 @@ bool RunLarge(const LargeCase &c) {
   bool ok = true;
   auto start = std::chrono::steady_clock::now();
   HostImage document = MakeImage(c.width, c.height, 3, c.depth);
-  FillRows(&document, 0, c.height, &document.samples);
+  document.samples = PictureRows(document, 0, c.height);
   std::printf("  picture made in %.1f s\n", SecondsSince(start));
 
   HostSession s;
@@ -140,7 +141,7 @@ bool RunLarge(const LargeCase &c) {
     const int32_t from = std::max(0, top - margin);
     const int32_t to = std::min(c.height, bottom + margin);
     window.height = to - from;
-    FillRows(&window, from, to, &window.samples);
+    window.samples = PictureRows(window, from, to);
     const Rect area{int16_t(top - from), 0, int16_t(bottom - from),
                     int16_t(c.width)};
     const std::vector<uint16_t> ref = Reference(window, area, c.settings);
