@@ -1,7 +1,6 @@
 // Hosts unlike Photoshop, as people meet them (their runs are among the
 // run tests): parameter blocks too short for the record are replaced,
-// never read or written past their end; the settings file keeps our
-// header whatever the block said.
+// never read or written past their end.
 #include <gtest/gtest.h>
 
 #include "tests/module/run_support.h"
@@ -63,42 +62,6 @@ TEST(ForeignHost, ShortBlocksAreReplacedNeverOverrun) {
     EndSession(&s);
     for (const std::string &f : SessionFailures(s)) ADD_FAILURE() << f;
   }
-  RemoveSettingsTree(SettingsFolder());
-}
-
-// A block with our signature but another kind and version runs (only the
-// signature is tested); the file it leaves must still be one the next
-// session accepts.
-TEST(ForeignHost, TheSettingsFileGetsOurHeaderWhateverTheBlockSaid) {
-  RemoveSettingsTree(SettingsFolder());
-  const HostImage image = MakeTestPattern(20, 20, 3, 8);
-  std::vector<uint8_t> odd = BlockBytes(ReferenceSettings(), 1);
-  ParamBlock *header = reinterpret_cast<ParamBlock *>(odd.data());
-  header->kind = FourCC('O', 'o', 'p', 's');
-  header->version = 3;
-  header->creator = FourCC('n', 'o', 'n', 'e');
-  {
-    HostSession s;
-    ASSERT_TRUE(StartSession(&s, AnsweringModule(), HostConfig(), image));
-    std::string error;
-    ASSERT_TRUE(LoadParameterBlock(&s, odd, &error));
-    const AnsweringDialog ok("radius 25");
-    ASSERT_EQ(RunInvocation(&s, InvocationKind::kFromMenu), 0);
-    EndSession(&s);
-  }
-  const std::vector<uint8_t> file = ReadBytes(SettingsFilePath());
-  ASSERT_EQ(file.size(), sizeof(ParamBlock));
-  EXPECT_EQ(BigEndianAt(file, 0), kBlockSignature);
-  EXPECT_EQ(BigEndianAt(file, 4), FourCC('P', 'r', 'm', 's'));
-  EXPECT_EQ(BigEndianAt(file, 8), 4u);
-  EXPECT_EQ(BigEndianAt(file, 12), FourCC('l', 'm', 'q', ' '));
-  // The next session's new block starts from it.
-  HostSession next;
-  ASSERT_TRUE(StartSession(&next, AnsweringModule(), HostConfig(), image));
-  const AnsweringDialog cancel("cancel");
-  EXPECT_EQ(RunInvocation(&next, InvocationKind::kFromMenu), 1);
-  EXPECT_EQ(HeldBlock(&next).params.radius, 25);
-  EndSession(&next);
   RemoveSettingsTree(SettingsFolder());
 }
 

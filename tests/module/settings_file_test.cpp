@@ -32,19 +32,22 @@ std::vector<uint8_t> FileImage(int32_t radius, int32_t spread,
 class SettingsFileLife : public ::testing::Test {
  protected:
   void SetUp() override { RemoveSettingsTree(SettingsFolder()); }
-  // A new session (the host restarted), run from the menu; the block the
-  // host then holds.
+  // A new session (the host restarted), run from the menu, the host
+  // holding block if one is given; the block the host then holds.
   ParamBlock MenuRun(const char *dialog, int16_t expected,
-                     const HostImage &image = MakeTestPattern(20, 20, 3, 8)) {
+                     const HostImage &image = MakeTestPattern(20, 20, 3, 8),
+                     const std::vector<uint8_t> &block = {}) {
     HostSession s;
     EXPECT_TRUE(StartSession(&s, AnsweringModule(), HostConfig(), image));
+    std::string error;
+    EXPECT_TRUE(block.empty() || LoadParameterBlock(&s, block, &error));
     const AnsweringDialog answer(dialog);
     EXPECT_EQ(RunInvocation(&s, InvocationKind::kFromMenu), expected);
     last = s.document.samples;
-    ParamBlock block = HeldBlock(&s);
+    ParamBlock held = HeldBlock(&s);
     EndSession(&s);
     for (const std::string &f : SessionFailures(s)) ADD_FAILURE() << f;
-    return block;
+    return held;
   }
   std::vector<uint16_t> last;  // the document after the last MenuRun
 };
@@ -56,7 +59,15 @@ TEST_F(SettingsFileLife, FirstUseCreatesItAndOkFillsIt) {
   ASSERT_TRUE(FileExists(SettingsFilePath()));  // created empty on reading
   EXPECT_TRUE(ReadBytes(SettingsFilePath()).empty());
 
-  block = MenuRun("radius 37 spread 80", 0);
+  // The host holds a block with our signature but another kind, version
+  // and creator: it runs (only the signature is tested), and the file
+  // still gets our header, which the next session accepts.
+  std::vector<uint8_t> odd = BlockBytes(ReferenceSettings(), 1);
+  ParamBlock *header = reinterpret_cast<ParamBlock *>(odd.data());
+  header->kind = FourCC('O', 'o', 'p', 's');
+  header->version = 3;
+  header->creator = FourCC('n', 'o', 'n', 'e');
+  block = MenuRun("radius 37 spread 80", 0, MakeTestPattern(20, 20, 3, 8), odd);
   EXPECT_EQ(block.params.showDialog, 0);
   const std::vector<uint8_t> file = ReadBytes(SettingsFilePath());
   ASSERT_EQ(file.size(), 348u);
