@@ -72,7 +72,7 @@ Seconds FilterPicture(benchmark::State &state, Prepare prepare,
     FilterHostImage(source, whole, &destination, &run);
     seconds.run += ProcessorSeconds() - start;
     seconds.engine += run.engineSeconds;
-    benchmark::DoNotOptimize(destination.bytes.data());
+    benchmark::DoNotOptimize(destination.samples.data());
   }
   return seconds;
 }

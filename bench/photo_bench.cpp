@@ -109,13 +109,13 @@ cv::Mat DeepFile(const cv::Mat &mosaic) {
 // 16 bits are mapped to the host's range.
 HostImage ToHost(const cv::Mat &image) {
   const bool deep = image.depth() == CV_16U;
-  HostImage host = MakeHostImage(image.cols, image.rows, 3, deep ? 16 : 8);
+  HostImage host = MakeImage(image.cols, image.rows, 3, deep ? 16 : 8);
   for (int32_t y = 0; y < image.rows; ++y) {
     for (int32_t x = 0; x < image.cols; ++x) {
       for (int32_t c = 0; c < 3; ++c) {
         const uint32_t v = deep ? FileToHost(image.at<cv::Vec3w>(y, x)[c])
                                 : image.at<cv::Vec3b>(y, x)[c];
-        SetSample(&host, x, y, 2 - c, v);
+        SampleAt(host, x, y, 2 - c) = uint16_t(v);
       }
     }
   }

@@ -42,21 +42,16 @@ void CheckFile(const uint8_t *data, size_t size) {
   } else {
     // Only the record's fields come from the file, unclamped.
     FUZZ_CHECK(std::memcmp(&block, &before, kRecord) == 0);
-    const FilterParams &p = block.params;
-    const int32_t *fields[10] = {&p.showDialog,      &p.radius,
-                                 &p.response,        &p.spread,
-                                 &p.colourWeight[0], &p.colourWeight[1],
-                                 &p.colourWeight[2], &p.colourWeight[3],
-                                 &p.colourWeight[4], &p.colourWeight[5]};
-    const size_t offsets[10] = {0, 260, 264, 268, 272, 276, 280, 284, 288, 292};
-    for (int k = 0; k < 10; ++k) {
-      FUZZ_CHECK(*fields[k] ==
-                 int32_t(ReadBigEndian32(data + kRecord + offsets[k])));
+    for (size_t offset : {0, 260, 264, 268, 272, 276, 280, 284, 288, 292}) {
+      int32_t field;
+      std::memcpy(&field,
+                  reinterpret_cast<const uint8_t *>(&block.params) + offset, 4);
+      FUZZ_CHECK(field == int32_t(ReadBigEndian32(data + kRecord + offset)));
     }
     const uint8_t *name = data + kRecord + 4;
-    FUZZ_CHECK(std::memcmp(p.name, name, size_t(name[0]) + 1) == 0);
-    FUZZ_CHECK(std::memcmp(p.reserved, before.params.reserved,
-                           sizeof p.reserved) == 0);
+    FUZZ_CHECK(std::memcmp(block.params.name, name, size_t(name[0]) + 1) == 0);
+    FUZZ_CHECK(std::memcmp(block.params.reserved, before.params.reserved,
+                           sizeof before.params.reserved) == 0);
   }
 
   // The block written out: our header, zeros where no field is, and the

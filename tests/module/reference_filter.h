@@ -1,7 +1,6 @@
 // The engine's own result for a whole image, as the portable test host
 // computes it (tests/support): what the module must deliver through a
-// real host, bit for bit. The two test hosts declare different image
-// records, so this face takes plain samples.
+// real host, bit for bit.
 #pragma once
 
 #include <cstdint>

@@ -13,13 +13,11 @@ namespace {
 // FNV-1a over bytes in a fixed order, so that every build agrees on it.
 struct Digest {
   uint64_t hash = 14695981039346656037ull;
-  void AddByte(uint8_t byte) {
-    hash ^= byte;
-    hash *= 1099511628211ull;
-  }
   void Add32(uint32_t word) {
-    for (int32_t shift = 0; shift < 32; shift += 8)
-      AddByte(uint8_t(word >> shift));
+    for (int32_t shift = 0; shift < 32; shift += 8) {
+      hash ^= uint8_t(word >> shift);
+      hash *= 1099511628211ull;
+    }
   }
   void Add64(uint64_t word) {
     Add32(uint32_t(word));
@@ -46,12 +44,6 @@ uint64_t DoubleBits(double value) {
 
 std::vector<std::string> EngineDigestLines() {
   std::vector<std::string> lines;
-  char name[120];
-
-  BuildSaturationWeights();
-  Digest saturation;
-  saturation.AddTable(SaturationWeightTable, 1025);
-  lines.push_back(Line("saturation-weights", saturation.hash));
 
   // Every argument the tables take power and cosine of.
   Digest powers, cosines;
@@ -73,85 +65,75 @@ std::vector<std::string> EngineDigestLines() {
   lines.push_back(Line("powers", powers.hash));
   lines.push_back(Line("cosines", cosines.hash));
 
+  Digest saturation;
+  BuildSaturationWeights();
+  saturation.AddTable(SaturationWeightTable, 1025);
+  lines.push_back(Line("saturation-weights", saturation.hash));
+
   // 15 and 30 make gains whose products land exactly on integers.
   const int32_t controls[] = {0, 1, 15, 30, 50, 65, 88, 100};
-  for (int32_t response : controls) {
-    for (int32_t spread : controls) {
+  Digest response;
+  for (int32_t r : controls) {
+    for (int32_t s : controls) {
       EngineSettings settings;
-      settings.response = response;
-      settings.spread = spread;
+      settings.response = r;
+      settings.spread = s;
       PrepareTablesFor(settings);
-      Digest digest;
-      digest.AddTable(ResponseTable, 2 * kResponseMiddle + 1);
-      std::snprintf(name, sizeof name, "response(%d,%d)", int(response),
-                    int(spread));
-      lines.push_back(Line(name, digest.hash));
+      response.AddTable(ResponseTable, 2 * kResponseMiddle + 1);
     }
   }
+  lines.push_back(Line("response", response.hash));
 
   const int32_t weightSets[][6] = {
-      {100, 0, 0, 0, 0, 0},
-      {-100, 50, 33, -33, 1, -1},
-      {1, 1, 1, 1, 1, 1},
-      {-1, -1, -1, -1, -1, -1},
-      {100, 100, 100, 100, 100, 100},
-      {-100, -100, -100, -100, -100, -100},
-      {17, -42, 99, -100, 63, -7},
-      {3, -3, 7, -7, 11, -11},
+      {100, 0, 0, 0, 0, 0},        {-100, 50, 33, -33, 1, -1},
+      {1, 1, 1, 1, 1, 1},          {-100, -100, -100, -100, -100, -100},
+      {17, -42, 99, -100, 63, -7}, {3, -3, 7, -7, 11, -11},
   };
+  Digest hue;
   for (const auto &weights : weightSets) {
     EngineSettings settings;
     std::memcpy(settings.weights, weights, sizeof settings.weights);
     PrepareTablesFor(settings);
-    Digest digest;
-    digest.AddTable(HueWeightTable, 1530);
-    std::snprintf(name, sizeof name, "hue-weights(%d,%d,%d,%d,%d,%d)",
-                  int(weights[0]), int(weights[1]), int(weights[2]),
-                  int(weights[3]), int(weights[4]), int(weights[5]));
-    lines.push_back(Line(name, digest.hash));
+    hue.AddTable(HueWeightTable, 1530);
   }
+  lines.push_back(Line("hue-weights", hue.hash));
 
-  const int32_t radii[] = {0, 1, 10, 77, 999, 1000};
-  const int32_t rates[] = {0x10000, 0x20000, 0x30000, 0x70000};
-  for (int32_t radius : radii) {
-    for (int32_t rate : rates) {
+  Digest reach;
+  for (int32_t radius : {0, 1, 10, 77, 999, 1000}) {
+    for (int32_t rate : {0x10000, 0x20000, 0x30000, 0x70000}) {
       EngineSettings settings;
       settings.radius = radius;
       PrepareTablesFor(settings, rate);
-      std::snprintf(name, sizeof name, "blur-reach(%d,0x%x) %d", int(radius),
-                    unsigned(rate), int(InputMargin(BlurReach)));
-      lines.push_back(Line(name, DoubleBits(BlurReach)));
+      reach.Add64(DoubleBits(BlurReach));
+      reach.Add32(uint32_t(InputMargin(BlurReach)));
     }
   }
+  lines.push_back(Line("blur-reach", reach.hash));
 
   // Whole pictures: every stage of the pipeline, both depths, an extra
   // plane, a filter area off the image's origin and the largest margin.
-  EngineSettings strong;
+  EngineSettings strong, odd, faint;
   strong.radius = 1000;
-  strong.response = 100;
-  strong.spread = 100;
+  strong.response = strong.spread = 100;
   const int32_t mixed[6] = {100, -100, 50, -50, 25, -25};
   std::memcpy(strong.weights, mixed, sizeof mixed);
-  EngineSettings odd;
   odd.radius = 37;
   odd.response = 77;
   odd.spread = 13;
-  const int32_t oddWeights[6] = {17, -42, 99, -100, 63, -7};
-  std::memcpy(odd.weights, oddWeights, sizeof oddWeights);
-  EngineSettings faint;
+  std::memcpy(odd.weights, weightSets[4], sizeof odd.weights);
   faint.radius = 0;
   const EngineSettings settingsList[] = {EngineSettings(), strong, odd, faint};
   for (int32_t depth : {8, 16}) {
     const HostImage picture = MakeTestPicture(300, 180, 4, depth, 7);
-    for (size_t i = 0; i < sizeof settingsList / sizeof settingsList[0]; ++i) {
-      ApplyEngineSettings(settingsList[i]);
+    for (const EngineSettings &settings : settingsList) {
+      ApplyEngineSettings(settings);
       HostImage result = picture;
       FilterHostImage(picture, Rect{5, 3, 180, 290}, &result);
       Digest digest;
-      for (unsigned char byte : result.bytes) digest.AddByte(byte);
-      std::snprintf(name, sizeof name, "picture%d(settings %d)", int(depth),
-                    int(i));
-      lines.push_back(Line(name, digest.hash));
+      for (uint16_t sample : result.samples) digest.Add32(sample);
+      const std::string name = "picture" + std::to_string(depth) + "(radius " +
+                               std::to_string(settings.radius) + ")";
+      lines.push_back(Line(name.c_str(), digest.hash));
     }
   }
   return lines;
