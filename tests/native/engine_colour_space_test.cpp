@@ -13,21 +13,35 @@ namespace {
 
 using Triple = std::array<uint32_t, 3>;  // r, g, b or hue, saturation, value
 
+// A row of one colour, long enough for the vector kernels' full width
+// and a tail: every pixel must convert alike.
+constexpr int32_t kRow = 67;
+
 template <typename Sample>
 Triple ToWork(Triple rgb) {
-  const Sample samples[3] = {Sample(rgb[0]), Sample(rgb[1]), Sample(rgb[2])};
-  WorkPixel p;
-  if constexpr (sizeof(Sample) == 1) RgbToWork8(samples, 3, &p, 1);
-  if constexpr (sizeof(Sample) == 2) RgbToWork16(samples, 3, &p, 1);
-  return {p.hue, p.saturation, p.value};
+  std::vector<Sample> samples;
+  for (int32_t i = 0; i < kRow; ++i)
+    samples.insert(samples.end(),
+                   {Sample(rgb[0]), Sample(rgb[1]), Sample(rgb[2])});
+  std::vector<WorkPixel> p(kRow);
+  if constexpr (sizeof(Sample) == 1)
+    RgbToWork8(samples.data(), 3, p.data(), kRow);
+  if constexpr (sizeof(Sample) == 2)
+    RgbToWork16(samples.data(), 3, p.data(), kRow);
+  for (const WorkPixel &q : p) EXPECT_EQ(std::memcmp(&q, &p[0], sizeof q), 0);
+  return {p[0].hue, p[0].saturation, p[0].value};
 }
 
 template <typename Sample>
 Triple ToRgb(Triple hsv) {
-  const WorkPixel p = {uint16_t(hsv[0]), uint16_t(hsv[1]), uint16_t(hsv[2])};
-  Sample samples[3];
-  if constexpr (sizeof(Sample) == 1) WorkToRgb8(&p, samples, 3, 1);
-  if constexpr (sizeof(Sample) == 2) WorkToRgb16(&p, samples, 3, 1);
+  const std::vector<WorkPixel> p(
+      kRow, {uint16_t(hsv[0]), uint16_t(hsv[1]), uint16_t(hsv[2])});
+  std::vector<Sample> samples(3 * kRow);
+  if constexpr (sizeof(Sample) == 1)
+    WorkToRgb8(p.data(), samples.data(), 3, kRow);
+  if constexpr (sizeof(Sample) == 2)
+    WorkToRgb16(p.data(), samples.data(), 3, kRow);
+  for (int32_t i = 0; i < 3 * kRow; ++i) EXPECT_EQ(samples[i], samples[i % 3]);
   return {samples[0], samples[1], samples[2]};
 }
 
@@ -99,6 +113,9 @@ TEST(ColourSpace, SixteenBitComesBackOnTheValueGrid) {
     EXPECT_EQ(ToWork<uint16_t>(rgb), hsv);
     EXPECT_EQ(ToRgb<uint16_t>(hsv), back);
   }
+  // Values round half up: 1008 and 16 are 31.5 and 0.5 steps of 32.
+  EXPECT_EQ(ToWork<uint16_t>({1008, 1008, 1008}), (Triple{0, 0, 32}));
+  EXPECT_EQ(ToWork<uint16_t>({16, 16, 16}), (Triple{0, 0, 1}));
   // Samples above the host's white must not give values beyond 1024,
   // which no table covers.
   for (uint32_t high : {40000u, 65535u}) {

@@ -13,12 +13,13 @@ namespace {
 using Pixel = std::array<uint32_t, 3>;
 
 EngineSettings Settings(int32_t radius, int32_t response, int32_t spread,
-                        int32_t redWeight = 0) {
+                        int32_t redWeight = 0, int32_t greenWeight = 0) {
   EngineSettings settings;
   settings.radius = radius;
   settings.response = response;
   settings.spread = spread;
   settings.weights[0] = redWeight;
+  settings.weights[2] = greenWeight;
   return settings;
 }
 
@@ -70,6 +71,8 @@ TEST(Sharpen, StepExamples) {
       {Settings(10, 50, 50, 100), {0, 1024, 600}, 500, 1024},
       {Settings(10, 50, 50, -100), {0, 1024, 600}, 500, 500},
       {Settings(10, 50, 50, 100), {0, 0, 600}, 500, 772},
+      // Green's anchor as red's, with red at 0.
+      {Settings(10, 50, 50, 0, -100), {510, 1024, 600}, 500, 500},
       {Settings(10, 100, 100), {0, 0, 20}, 120, 0},
   };
   for (const auto &c : cases) {
