@@ -37,10 +37,9 @@ FilterParams Sentinel(unsigned char fill) {
 }
 
 bool SameFields(const FilterParams &a, const FilterParams &b) {
-  return a.showDialog == b.showDialog && a.radius == b.radius &&
-         a.response == b.response && a.spread == b.spread &&
-         std::memcmp(a.colourWeight, b.colourWeight, sizeof a.colourWeight) ==
-             0 &&
+  // radius, response, spread and the six weights lie together
+  return a.showDialog == b.showDialog &&
+         std::memcmp(&a.radius, &b.radius, 9 * sizeof(int32_t)) == 0 &&
          std::memcmp(a.name, b.name, size_t(a.name[0]) + 1) == 0;
 }
 

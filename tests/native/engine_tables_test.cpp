@@ -45,16 +45,10 @@ TEST(EngineTables, ResponseCurveValues) {
 
 TEST(EngineTables, SaturationWeights) {
   BuildSaturationWeights();
+  // A third instead of 0.333 would give 173 and 275 at 5 and 20.
   const std::pair<int32_t, int32_t> entries[] = {
-      {0, 0},
-      {1, 101},
-      {2, 128},
-      {3, 146},
-      {512, 812},
-      {1024, 1024},
-      // A third instead of 0.333 would give 173 and 275.
-      {5, 174},
-      {20, 276}};
+      {0, 0},   {1, 101},  {2, 128},   {3, 146},
+      {5, 174}, {20, 276}, {512, 812}, {1024, 1024}};
   for (const auto &[s, expected] : entries) {
     EXPECT_EQ(SaturationWeightTable[s], expected) << "saturation " << s;
   }
