@@ -7,7 +7,7 @@
 // and USER objects.
 //
 //   tavorin-soak.exe [count] [seed] [--memory-bound MiB] [--gui-bound N]
-//                    [--dialogs PERCENT] [--verbose]
+//                    [--dialogs PERCENT]
 //
 // The product module comes from TAVORIN_MODULE; the module with the
 // answering dialog phase lies next to this program. Each session is one
@@ -422,11 +422,11 @@ Expectation Expect(HostSession *s, const Plan &p, const Step &step) {
 }
 
 struct Tally {
-  int64_t invocations = 0;
-  int64_t pixelsFiltered = 0;
-  int64_t realDialogs = 0;  // the product's dialog, confirmed by the host
-  std::map<std::string, int64_t> outcomes;
-  std::map<std::string, int64_t> failures;
+  long long invocations = 0;
+  long long pixelsFiltered = 0;
+  long long realDialogs = 0;  // the product's dialog, confirmed by the host
+  std::map<std::string, long long> outcomes;
+  std::map<std::string, long long> failures;
   std::vector<std::string> details;
 };
 
@@ -587,32 +587,29 @@ LONG WINAPI ReportCrashedSession(EXCEPTION_POINTERS *info) {
 int Usage() {
   std::fprintf(stderr,
                "usage: tavorin-soak [count] [seed] [--memory-bound MiB] "
-               "[--gui-bound N] [--dialogs PERCENT] [--verbose]\n");
+               "[--gui-bound N] [--dialogs PERCENT]\n");
   return 2;
 }
 
 }  // namespace
 
 int main(int argc, char **argv) {
-  int64_t count = 1000;
-  uint64_t seed = 1;
+  long long count = 1000, guiBound = 0;
+  unsigned long long seed = 1;
   double boundMiB = 32;
-  int64_t guiBound = 0;
-  bool verbose = false;
   int positional = 0;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
-    if (a == "--memory-bound" && i + 1 < argc)
+    const bool value = i + 1 < argc;
+    if (a == "--memory-bound" && value)
       boundMiB = std::atof(argv[++i]);
-    else if (a == "--gui-bound" && i + 1 < argc)
+    else if (a == "--gui-bound" && value)
       guiBound = std::atoll(argv[++i]);
-    else if (a == "--dialogs" && i + 1 < argc)
+    else if (a == "--dialogs" && value)
       g_dialogPercent = std::atoi(argv[++i]);
-    else if (a == "--verbose")
-      verbose = true;
-    else if (!a.empty() && a[0] != '-' && positional == 0 && ++positional)
+    else if (!a.empty() && a[0] != '-' && positional++ == 0)
       count = std::atoll(a.c_str());
-    else if (!a.empty() && a[0] != '-' && positional == 1 && ++positional)
+    else if (!a.empty() && a[0] != '-' && positional == 2)
       seed = std::strtoull(a.c_str(), nullptr, 10);
     else
       return Usage();
@@ -637,15 +634,22 @@ int main(int argc, char **argv) {
   }
 
   std::printf("soak: %lld invocations, seed %llu, %d-bit host and module\n",
-              static_cast<long long>(count),
-              static_cast<unsigned long long>(seed), int(sizeof(void *) * 8));
+              count, seed, int(sizeof(void *) * 8));
   std::fflush(stdout);
   const auto started = std::chrono::steady_clock::now();
+  auto seconds = [&] {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() -
+                                         started)
+        .count();
+  };
+  // The first real dialog loads what every later one shares (fonts,
+  // control classes): the growth to watch starts after it and the first
+  // tenth of the run.
   const ProcessMemory atStart = SampleProcessMemory();
+  ProcessMemory warm = atStart;
   const GuiObjects guiAtStart = SampleGuiObjects();
-  GuiObjects guiAfterWarmUp = guiAtStart;
-  int64_t warmUp = std::max<int64_t>(count / 10, std::min<int64_t>(count, 20));
-  ProcessMemory afterWarmUp = atStart;
+  GuiObjects guiWarm = guiAtStart;
+  long long warmUp = std::max(count / 10, std::min(count, 20LL));
   bool warmedUp = false;
   uint64_t highest = 0;
 
@@ -655,61 +659,51 @@ int main(int argc, char **argv) {
        {"result", "dialogs", "host", "requests", "tiles", "pixels",
         "partial run", "document", "memory", "gui objects"})
     tally.failures[kind] = 0;
-  int64_t session = 0;
-  while (tally.invocations < count) {
+  long long session = 0;
+  for (; tally.invocations < count; ++session) {
     Plan plan = MakePlan(&rng);
     if (int64_t(plan.steps.size()) > count - tally.invocations)
       plan.steps.resize(size_t(count - tally.invocations));
-    const HostImage document =
-        RandomImage(&rng, plan.width, plan.height, plan.planes, plan.depth);
-    {
-      auto s = std::make_unique<HostSession>();
-      StartSession(
-          s.get(),
-          plan.module == ModuleChoice::kAnswering ? answering : product,
-          plan.config, document);
-      if (plan.block != Plan::kNoBlock) {
-        std::vector<uint8_t> block =
-            BlockBytes(plan.stored, plan.storedShowDialog);
-        if (plan.block == Plan::kForeignBlock)
-          std::memcpy(block.data(), "XFIL", 4);
-        if (plan.block == Plan::kShortBlock) block.resize(28);
-        if (!LoadParameterBlock(s.get(), block, &error))
-          Fail(&tally, "setup", plan.text + ": " + error);
-      }
-      const std::string label =
-          "session " + std::to_string(session) + " [" + plan.text + "]";
-      if (verbose) std::printf("%s\n", label.c_str());
-      g_running = &label;
-      for (const Step &step : plan.steps)
-        RunChecked(s.get(), plan, step, &tally, label);
-      g_running = nullptr;
-      ReleaseEmulatedBlock(s.get());
-      EndSession(s.get());
-      if (LiveHandleCount(s->handles) != 0)
-        Fail(&tally, "host",
-             label + ": " + std::to_string(LiveHandleCount(s->handles)) +
-                 " handle(s) live after the session");
+    auto s = std::make_unique<HostSession>();
+    StartSession(
+        s.get(), plan.module == ModuleChoice::kAnswering ? answering : product,
+        plan.config,
+        RandomImage(&rng, plan.width, plan.height, plan.planes, plan.depth));
+    if (plan.block != Plan::kNoBlock) {
+      std::vector<uint8_t> block =
+          BlockBytes(plan.stored, plan.storedShowDialog);
+      if (plan.block == Plan::kForeignBlock)
+        std::memcpy(block.data(), "XFIL", 4);
+      if (plan.block == Plan::kShortBlock) block.resize(28);
+      if (!LoadParameterBlock(s.get(), block, &error))
+        Fail(&tally, "setup", plan.text + ": " + error);
     }
-    ++session;
+    const std::string label =
+        "session " + std::to_string(session) + " [" + plan.text + "]";
+    g_running = &label;
+    for (const Step &step : plan.steps)
+      RunChecked(s.get(), plan, step, &tally, label);
+    g_running = nullptr;
+    ReleaseEmulatedBlock(s.get());
+    EndSession(s.get());
+    if (LiveHandleCount(s->handles) != 0)
+      Fail(&tally, "host",
+           label + ": " + std::to_string(LiveHandleCount(s->handles)) +
+               " handle(s) live after the session");
+    s.reset();
+
     const ProcessMemory now = SampleProcessMemory();
-    // The first dialog loads what every later one shares (fonts, control
-    // classes): the growth to watch starts after it.
     if (!warmedUp && tally.invocations >= warmUp &&
         (tally.realDialogs > 0 || g_dialogPercent == 0)) {
-      afterWarmUp = now;
+      warm = now;
       warmUp = tally.invocations;
-      guiAfterWarmUp = SampleGuiObjects();
+      guiWarm = SampleGuiObjects();
       warmedUp = true;
     }
     if (warmedUp) highest = std::max(highest, now.privateBytes);
-    if (tally.invocations % 100 < int64_t(plan.steps.size()) || verbose) {
-      const double seconds = std::chrono::duration<double>(
-                                 std::chrono::steady_clock::now() - started)
-                                 .count();
+    if (tally.invocations % 100 < int64_t(plan.steps.size())) {
       std::printf("  %lld invocations, %.0f s, private %.1f MiB\n",
-                  static_cast<long long>(tally.invocations), seconds,
-                  Mebibytes(now.privateBytes));
+                  tally.invocations, seconds(), Mebibytes(now.privateBytes));
       std::fflush(stdout);
     }
   }
@@ -717,14 +711,12 @@ int main(int argc, char **argv) {
 
   const ProcessMemory atEnd = SampleProcessMemory();
   const GuiObjects guiAtEnd = SampleGuiObjects();
-  // Whatever a dialog leaves behind shows after the warm-up, which has
-  // loaded the controls and fonts once.
   const struct {
     const char *name;
     int64_t GuiObjects::*count;
   } guiKinds[] = {{"GDI", &GuiObjects::gdi}, {"USER", &GuiObjects::user}};
   for (const auto &k : guiKinds) {
-    const int64_t from = guiAfterWarmUp.*k.count, to = guiAtEnd.*k.count;
+    const long long from = guiWarm.*k.count, to = guiAtEnd.*k.count;
     // Without a real dialog the run never warmed up: the first message
     // box alone loads fonts and classes, which is no leak.
     if (warmedUp && from >= 0 && to > from + guiBound)
@@ -734,34 +726,25 @@ int main(int argc, char **argv) {
                std::to_string(guiBound) + ")");
   }
   const double growth =
-      (double(atEnd.privateBytes) - double(afterWarmUp.privateBytes)) /
-      1048576.0;
+      Mebibytes(atEnd.privateBytes) - Mebibytes(warm.privateBytes);
   if (growth > boundMiB)
     Fail(&tally, "memory",
          "private bytes grew by " + std::to_string(growth) +
              " MiB after warm-up (bound " + std::to_string(boundMiB) + ")");
-  const double seconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - started)
-          .count();
 
-  int64_t failures = 0;
+  long long failures = 0;
   for (const auto &f : tally.failures) failures += f.second;
-  std::printf("sessions: %lld, invocations: %lld\n",
-              static_cast<long long>(session),
-              static_cast<long long>(tally.invocations));
+  std::printf("sessions: %lld, invocations: %lld\n", session,
+              tally.invocations);
   for (const auto &o : tally.outcomes)
-    std::printf("  %-24s %lld\n", o.first.c_str(),
-                static_cast<long long>(o.second));
-  std::printf("real dialogs confirmed: %lld\n",
-              static_cast<long long>(tally.realDialogs));
-  std::printf("pixels filtered: %lld\n",
-              static_cast<long long>(tally.pixelsFiltered));
+    std::printf("  %-24s %lld\n", o.first.c_str(), o.second);
+  std::printf("real dialogs confirmed: %lld\npixels filtered: %lld\n",
+              tally.realDialogs, tally.pixelsFiltered);
   std::printf(
       "private bytes: start %.1f MiB, after %lld invocations (warm-up) %.1f "
       "MiB, end %.1f MiB, highest after warm-up %.1f MiB\n",
-      Mebibytes(atStart.privateBytes), static_cast<long long>(warmUp),
-      Mebibytes(afterWarmUp.privateBytes), Mebibytes(atEnd.privateBytes),
-      Mebibytes(highest));
+      Mebibytes(atStart.privateBytes), warmUp, Mebibytes(warm.privateBytes),
+      Mebibytes(atEnd.privateBytes), Mebibytes(highest));
   std::printf("working set: start %.1f MiB, end %.1f MiB, peak %.1f MiB\n",
               Mebibytes(atStart.workingSet), Mebibytes(atEnd.workingSet),
               Mebibytes(atEnd.peakWorkingSet));
@@ -769,14 +752,12 @@ int main(int argc, char **argv) {
     std::printf("%s objects%s: start %lld, after warm-up %lld, end %lld%s\n",
                 k.name, guiAtEnd.counted ? " (counted)" : "",
                 static_cast<long long>(guiAtStart.*k.count),
-                static_cast<long long>(guiAfterWarmUp.*k.count),
+                static_cast<long long>(guiWarm.*k.count),
                 static_cast<long long>(guiAtEnd.*k.count),
                 warmedUp ? "" : " (no real dialog: growth not checked)");
-  std::printf("time: %.1f s\n", seconds);
-  std::printf("failures: %lld\n", static_cast<long long>(failures));
+  std::printf("time: %.1f s\nfailures: %lld\n", seconds(), failures);
   for (const auto &f : tally.failures)
-    std::printf("  %-12s %lld\n", f.first.c_str(),
-                static_cast<long long>(f.second));
+    std::printf("  %-12s %lld\n", f.first.c_str(), f.second);
   for (const std::string &d : tally.details) std::printf("  %s\n", d.c_str());
   std::printf("status: %s\n", failures == 0 ? "ok" : "FAILED");
   return failures == 0 ? 0 : 1;
