@@ -41,32 +41,36 @@ OSErr PaintCanvas(const PSPixelMap *map, const VRect *src, int32_t dstRow,
 
 void NoEntry(int16_t, void *, intptr_t *, int16_t *result) { *result = 0; }
 
-std::vector<unsigned char> &EngineBlock() {
-  static std::vector<unsigned char> block(kEngineMemoryBytes);
-  return block;
-}
+// A host session inside a filter call, with the engine's memory attached.
+struct Session {
+  HostSession s;
+  Session(const HostConfig &config, const HostImage &document) {
+    static std::vector<unsigned char> engine(kEngineMemoryBytes);
+    InitSession(&s, config, NoEntry, document);
+    BeginInvocation(&s, InvocationKind::kManual);
+    s.inCall = true;
+    AttachEngineMemory(s.record, engine.data());
+  }
+  ~Session() {
+    s.inCall = false;
+    EndInvocation(&s, false);
+    EndSession(&s);
+  }
+};
 
 // The document filtered as the run filters it, at full resolution.
 HostImage Filtered(const HostImage &document) {
-  HostSession s;
-  InitSession(&s, HostConfig(), NoEntry, document);
-  BeginInvocation(&s, InvocationKind::kManual);
-  s.inCall = true;
-  FilterRecord *r = s.record;
+  Session session(HostConfig(), document);
+  FilterRecord *r = session.s.record;
   r->inHiPlane = r->outHiPlane = int16_t(document.planes - 1);
   r->inputPadding = r->outputPadding = -1;
-  AttachEngineMemory(r, EngineBlock().data());
   PrepareEngineTables(r);
   while (NextTile(r)) {
     EXPECT_EQ(r->advanceState(), 0);
     ProcessTile(r);
   }
-  FlushTiles(&s.tiles, r, &s.destination, r->filterRect);
-  s.inCall = false;
-  HostImage result = s.destination;
-  EndInvocation(&s, false);
-  EndSession(&s);
-  return result;
+  FlushTiles(&session.s.tiles, r, &session.s.destination, r->filterRect);
+  return session.s.destination;
 }
 
 struct Case {
@@ -108,12 +112,9 @@ TEST_P(PreviewRender, EveryShownPixelIsTheOneUnderIt) {
   config.rowPad = c.depth == 16 ? 1 : 12;
   if (c.clipped) config.requests = RequestBehaviour::kClipLikeOpenHost;
   config.advanceFailAt = c.failAt;
-  HostSession s;
-  InitSession(&s, config, NoEntry, document);
-  BeginInvocation(&s, InvocationKind::kManual);
-  s.inCall = true;
+  Session session(config, document);
+  const HostSession &s = session.s;
   FilterRecord *r = s.record;
-  AttachEngineMemory(r, EngineBlock().data());
   std::vector<unsigned char> buffer(size_t(c.planes) * 65536, 0xCD);
   InitPreviewPixelMap(r, buffer.data());
   canvas.assign(size_t(kCanvasWidth * kCanvasHeight * 3), kUnpainted);
@@ -174,9 +175,6 @@ TEST_P(PreviewRender, EveryShownPixelIsTheOneUnderIt) {
   if (!c.failAt) {
     EXPECT_TRUE(SessionFailures(s).empty());
   }
-  s.inCall = false;
-  EndInvocation(&s, false);
-  EndSession(&s);
 }
 
 // clang-format off
