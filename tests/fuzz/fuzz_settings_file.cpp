@@ -4,6 +4,7 @@
 // own header, and the block written back reads back the same. Path
 // pieces are appended whole or not at all, and the path stays a
 // terminated text that fits its 256 bytes.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -68,9 +69,8 @@ void CheckFile(const uint8_t *data, size_t size) {
     FUZZ_CHECK(image[i] == 0);
   ParamBlock again = FreshBlock(0xC3);
   FUZZ_CHECK(DecodeBlockFile(image, kBlockFileBytes, &again));
-  FUZZ_CHECK(std::memcmp(&again.params, &block.params, 4) == 0);
-  FUZZ_CHECK(std::memcmp(again.params.name, block.params.name,
-                         size_t(block.params.name[0]) + 1) == 0);
+  FUZZ_CHECK(std::memcmp(&again.params, &block.params,
+                         5 + size_t(block.params.name[0])) == 0);
   FUZZ_CHECK(std::memcmp(&again.params.radius, &block.params.radius, 36) == 0);
   // Nothing short of a whole image is read.
   FUZZ_CHECK(!DecodeBlockFile(image, kBlockFileBytes - 1, &again));
@@ -83,16 +83,10 @@ void CheckPath(const uint8_t *data, size_t size) {
   std::memset(path, 0xEE, sizeof path);
   path[0] = 0;
   path[1] = 0;
-  size_t at = 0;
-  while (at <= size) {
-    const void *nul =
-        at < size ? std::memchr(data + at, 0, size - at) : nullptr;
-    const size_t end =
-        nul ? size_t(static_cast<const uint8_t *>(nul) - data) : size;
-    const std::string piece(
-        end > at
-            ? std::string(reinterpret_cast<const char *>(data) + at, end - at)
-            : std::string());
+  const std::string all(reinterpret_cast<const char *>(data), size);
+  for (size_t at = 0; at <= size;) {
+    const size_t end = std::min(all.find('\0', at), size);
+    const std::string piece = all.substr(at, end - at);
     at = end + 1;
 
     PString before;

@@ -64,7 +64,7 @@ void FilterHostImage(const HostImage &source, const Rect &filterRect,
   record.filterRect = filterRect;
   record.inHiPlane = record.outHiPlane = int16_t(source.planes - 1);
   record.inputPadding = record.outputPadding = kPaddingReplicate;
-  record.inputRate = run->inputRate;
+  record.inputRate = 0x10000;
   std::vector<uint8_t> work(size_t(EngineMemorySize(&record)));
   AttachEngineMemory(&record, work.data());
   reference::AttachEngineMemory(&record, work.data());
@@ -82,11 +82,7 @@ void FilterHostImage(const HostImage &source, const Rect &filterRect,
     record.outData = out.bytes.data();
     record.outRowBytes = out.rowBytes;
     const std::clock_t start = std::clock();
-    if (run->processTile) {
-      run->processTile(&record);
-    } else {
-      ProcessTileCounted(&record);
-    }
+    run->processTile ? run->processTile(&record) : ProcessTileCounted(&record);
     run->engineSeconds += double(std::clock() - start) / CLOCKS_PER_SEC;
     if (run->afterTile) run->afterTile(record);
     WriteTile(out, record.outRect, RequestBehaviour::kConforming, destination);

@@ -32,9 +32,6 @@ HostImage MakeTestPicture(int32_t width, int32_t height, int32_t planes,
 
 struct HostRun {
   double engineSeconds = 0;  // processor time inside the tile processing
-  // The tables' sampling rate, as the preview sets it (16.16); the tiles
-  // are still served at full resolution.
-  int32_t inputRate = 0x10000;
   // Processes each tile instead of ProcessTileCounted: the reference
   // engine's, or the stages one by one. The work area is laid out for
   // both engines.
@@ -43,9 +40,9 @@ struct HostRun {
   std::function<void(const FilterRecord &)> afterTile;
 };
 
-// Filters filterRect as the filtering run does: tables from currentParams
-// at the run's input rate, then every tile of NextTile with its input
-// from source (edges replicated) and its output buffer from destination,
-// written back there. Rows carry padding, as a host's may.
+// Filters filterRect as the filtering run does: tables from currentParams,
+// then every tile of NextTile with its input from source (edges
+// replicated) and its output buffer from destination, written back there.
+// Rows carry padding, as a host's may.
 void FilterHostImage(const HostImage &source, const Rect &filterRect,
                      HostImage *destination, HostRun *run = nullptr);
