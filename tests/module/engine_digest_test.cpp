@@ -1,14 +1,14 @@
-// The modules' C runtime has its own pow and cos, and the 32-bit build
-// its own floating-point code: every table and filtered picture this
-// build makes must match the native build's, line by line.
+// Another compiler and C runtime, and in 32 bits other floating-point
+// code: every power, cosine, table and filtered picture this build makes
+// must match the native build's, line by line.
+#include "tests/support/engine_digest.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <fstream>
 #include <string>
 #include <vector>
-
-#include "tests/support/engine_digest.h"
 
 namespace {
 

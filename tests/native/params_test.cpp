@@ -76,16 +76,8 @@ TEST(NumberText, ParsesWhatUsersType) {
     std::string text;
     float value;
   } cases[] = {
-      {" - 3,25", -3.25f},
-      {"1a2", 12.0f},
-      {"-", 0.0f},
-      {"1.2.3", 12.3f},
-      {"", 0.0f},
-      {"+ 7", 7.0f},
-      {"\xCA"
-       "5",
-       5.0f},
-      {".5", 0.5f},
+      {" - 3,25", -3.25f}, {"1a2", 12.0f}, {"-", 0.0f},        {"1.2.3", 12.3f},
+      {"", 0.0f},          {"+ 7", 7.0f},  {"\xCA\x35", 5.0f}, {".5", 0.5f},
   };
   for (const auto &c : cases) {
     PString s;
