@@ -20,7 +20,6 @@
 #include "host/dialog_host.h"
 #include "host/dialog_script.h"
 #include "host/display.h"
-#include "host/report.h"
 #include "host/session.h"
 #include "host/text.h"
 #include "params/params.h"
@@ -308,17 +307,13 @@ TEST_F(ParamDialog, TypingDraggingAndOkWithBadBoxes) {
   EXPECT_EQ(run.script.views[1].Text(202), "150");
   EXPECT_EQ(run.Events(), std::vector<std::string>(3, "beep exclamation"));
 
-  // What OK stored: in the block with the flag cleared, and in the
-  // settings file, big-endian; a repeat with that block filters the same.
+  // What OK stored in the block, with the flag cleared: a repeat with that
+  // block filters the same. (The settings file after OK is the settings
+  // file tests'.)
   FilterParams accepted = Values({1000, 100, 50, 0, 100, -100, 0, 0, -100});
   const ParamBlock block = HeldBlock(&host.session);
   EXPECT_EQ(NineOf(block.params), NineOf(accepted));
   EXPECT_EQ(block.params.showDialog, 0);
-  const std::vector<uint8_t> file = ReadBytes(SettingsFilePath());
-  ASSERT_GE(file.size(), 348u);
-  EXPECT_EQ(std::string(file.begin(), file.begin() + 4), "TVR ");
-  EXPECT_EQ(BigEndianAt(file, 24 + 260), 1000u);
-  EXPECT_EQ(BigEndianAt(file, 24 + 292), uint32_t(-100));
   DialogHost repeat(document);
   accepted.showDialog = 0;
   repeat.GiveBlock(accepted);
@@ -362,8 +357,6 @@ TEST(DialogPresets, SavedValuesComeBackAndOtherFilesAreRefusedOrClamped) {
   const std::vector<uint8_t> saved = ReadBytes(stem + ".prm");
   DeleteFileA((stem + ".prm").c_str());
   ASSERT_EQ(saved.size(), 348u);
-  EXPECT_EQ(std::string(saved.begin(), saved.begin() + 16),
-            std::string("TVR Prms\0\0\0\4lmq ", 16));
   EXPECT_EQ(saved[28], name.size());
 
   // The saved file with one thing changed.
@@ -502,8 +495,6 @@ TEST(DialogPreview, OnTheScreen) {
                                     p);
                        }),
             0);
-  for (const AdvanceCall &a : host.session.tiles.log)
-    EXPECT_TRUE(a.inRect.top >= 0 && a.inRect.left >= 0) << RectText(a.inRect);
 }
 
 TEST(AboutBox, LandsOverTheOwnerAndClosesByClickEnterAndEscape) {

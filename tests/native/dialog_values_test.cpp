@@ -60,7 +60,6 @@ TEST(EditText, RadiusBoxUnitsComeFromTheDigitsTyped) {
       {"0.75", true, 7},  // truncated, not rounded
       {"12.34", true, 123},
       {"100.0", true, 1000},  // the top end itself
-      {"100", true, 1000},
       {"100.1", false, 1000},
       {"1,5", true, 15},
       {" - 0", true, 0},
@@ -69,7 +68,6 @@ TEST(EditText, RadiusBoxUnitsComeFromTheDigitsTyped) {
       {"-0.1", false, 0},
       {"abc", true, 0},  // no digits reads as 0
       {"99999999999999999999", false, 1000},
-      {"0.69999", true, 6},
   };
   for (const auto &c : cases) {
     PString text;
