@@ -23,7 +23,7 @@ if(TAVORIN_WIN64_DIR)
   add_test(NAME soak64
            COMMAND ${tavorin_scripts}/wine-run 64
                    ${TAVORIN_WIN64_DIR}/tests/module/tavorin-soak.exe 60 1
-                   --dialogs 50)
+                   --dialogs 100)
   set_tests_properties(soak64 PROPERTIES
     FIXTURES_REQUIRED wine
     TIMEOUT 120

@@ -139,12 +139,11 @@ struct Plan {
   int32_t width = 1, height = 1, planes = 3, depth = 8;
   HostConfig config;
   ModuleChoice module = ModuleChoice::kAnswering;
-  // A short block: ours cut to 28 bytes, as an older module's.
-  enum { kNoBlock, kOurBlock, kForeignBlock, kShortBlock } block = kNoBlock;
+  bool block = false;  // the host holds one of ours at the start
   ReferenceSettings stored;
   int32_t storedShowDialog = 0;
   std::vector<Step> steps;
-  bool faults = false;  // failure injection: one invocation only
+  bool faults = false;  // a run cut short: one invocation only
   std::string text;     // for the report
 };
 
@@ -204,19 +203,6 @@ Plan MakePlan(Random *rng) {
   const int32_t sig = rng->Range(0, 99);
   c.hostSig = sigs[(sig >= 70) + (sig >= 88) + (sig >= 95)];
 
-  // Refusals: grayscale, too few planes, another mode.
-  const int32_t refuse = rng->Range(0, 99);
-  if (refuse < 3) {
-    p.planes = rng->Range(1, 2);  // a grayscale document
-  } else if (refuse < 5) {
-    p.planes = 2;
-    c.imageMode = p.depth == 16 ? kModeRGB48 : kModeRGB;
-  } else if (refuse < 7) {
-    const int16_t modes[] = {kModeCMYK, kModeLab, kModeIndexed,
-                             kModeMultichannel};
-    c.imageMode = modes[rng->Range(0, 3)];
-  }
-
   // Failure injection, each in a few sessions.
   const int32_t tiles = TileCount(
       c.hasFilterRect ? c.filterRect
@@ -227,30 +213,15 @@ Plan MakePlan(Random *rng) {
     const OSErr codes[] = {kErrNoMemory, kErrParam, -4242, 17};
     c.advanceFailCode = codes[rng->Range(0, 3)];
   }
-  if (rng->Percent(5)) c.newFailAt = rng->Range(1, 4);
-  if (rng->Percent(5)) c.lockFailAt = rng->Range(1, 6);
-  if (c.handles != HandleSuiteMode::kOn && rng->Percent(8))
-    c.globalAllocFailAt = rng->Range(1, 8);
-  c.noAdvanceState = rng->Percent(2);
-  // A host that never hands the block back releases it itself, which it
-  // can do only for its own handles.
-  c.nullParameters = c.handles == HandleSuiteMode::kOn && rng->Percent(5);
-  p.faults = c.abortAt || c.advanceFailAt || c.newFailAt || c.lockFailAt ||
-             c.globalAllocFailAt || c.noAdvanceState;
+  p.faults = c.abortAt || c.advanceFailAt;
 
-  // The block the host holds at the start: none, ours, or another's. A
-  // host whose suite the module does not use has no handle to put one in
-  // that the module could read.
-  const bool canHold = c.handles == HandleSuiteMode::kOn && !c.nullParameters;
-  const int32_t block = rng->Range(0, 99);
-  if (canHold && block < 75)
-    p.block = Plan::kOurBlock;
-  else if (canHold && block < 80)
-    p.block = Plan::kForeignBlock;
-  else if (canHold && block < 85)
-    p.block = Plan::kShortBlock;
-  // Without a block to replay, the product module would only answer
-  // repeats with -109: these sessions start from the menu instead.
+  // The block the host holds at the start: none, or ours. A host whose
+  // suite the module does not use has no handle to put one in that the
+  // module could read, and without a block to replay the product module
+  // would only answer repeats with -109: those sessions start from the
+  // menu instead.
+  const bool canHold = c.handles == HandleSuiteMode::kOn;
+  p.block = canHold && rng->Percent(85);
   if (!canHold) p.module = ModuleChoice::kAnswering;
   p.stored = RandomSettings(rng);
   if (p.module == ModuleChoice::kProduct && SmallEnoughForTheRealDialog(p) &&
@@ -258,19 +229,17 @@ Plan MakePlan(Random *rng) {
     p.storedShowDialog = 1;
 
   const int32_t count = p.faults ? 1 : rng->Range(1, 3);
-  const bool notRgb = p.planes < 3 || c.imageMode >= 0;
   const bool foreignHost =
       c.hostSig != kHostSig8BIM && c.hostSig != kHostSigMFI1;
   for (int32_t i = 0; i < count; ++i) {
     Step step;
-    // No host repeats a filter whose menu item the document disables.
     // The product module from the menu opens its real dialog: small
-    // documents only, unless the host is refused before it.
-    bool menu = notRgb;
+    // documents only, or in hosts that keep no block to repeat with.
+    bool menu = false;
     if (i == 0 && p.module == ModuleChoice::kAnswering)
-      menu = menu || rng->Percent(85);
+      menu = rng->Percent(85);
     else if (i == 0)
-      menu = menu || (foreignHost && rng->Percent(50)) ||
+      menu = (foreignHost && rng->Percent(50)) ||
              (SmallEnoughForTheRealDialog(p) && rng->Percent(g_dialogPercent));
     step.kind = menu ? InvocationKind::kFromMenu : InvocationKind::kRepeat;
     step.words = DialogWords(rng);
@@ -281,20 +250,17 @@ Plan MakePlan(Random *rng) {
   std::snprintf(
       text, sizeof text,
       "%dx%d %d planes %d bits, rect %s, %s module, sig %c%c%c%c, handles "
-      "%d, %s, rowPad %d, columnBytesZero %d, properties %d, mode %d, "
-      "abortAt %d, advanceFailAt %d:%d, newFailAt %d, lockFailAt %d, "
-      "globalAllocFailAt %d, noAdvanceState %d, nullParameters %d, block %d "
-      "(%s, showDialog %d)",
+      "%d, %s, rowPad %d, columnBytesZero %d, properties %d, abortAt %d, "
+      "advanceFailAt %d:%d, block %d (%s, showDialog %d)",
       p.width, p.height, p.planes, p.depth,
       c.hasFilterRect ? RectText(c.filterRect).c_str() : "whole",
       p.module == ModuleChoice::kAnswering ? "answering" : "product",
       char(c.hostSig >> 24), char(c.hostSig >> 16), char(c.hostSig >> 8),
       char(c.hostSig), int(c.handles),
       c.requests == RequestBehaviour::kConforming ? "replicate" : "clip",
-      c.rowPad, c.columnBytesZero, c.propertySuite, c.imageMode, c.abortAt,
-      c.advanceFailAt, c.advanceFailCode, c.newFailAt, c.lockFailAt,
-      c.globalAllocFailAt, c.noAdvanceState, c.nullParameters, int(p.block),
-      SettingsText(p.stored).c_str(), p.storedShowDialog);
+      c.rowPad, c.columnBytesZero, c.propertySuite, c.abortAt, c.advanceFailAt,
+      c.advanceFailCode, int(p.block), SettingsText(p.stored).c_str(),
+      p.storedShowDialog);
   p.text = text;
   return p;
 }
@@ -303,7 +269,7 @@ Plan MakePlan(Random *rng) {
 // there is none. Without a handle suite it is the module's emulated
 // handle: global memory whose first word is the address of the data.
 bool HeldBlockBytes(HostSession *s, std::vector<uint8_t> *bytes) {
-  if (s->config.nullParameters || s->parameters == nullptr) return false;
+  if (s->parameters == nullptr) return false;
   if (BookOwns(s->handles, s->parameters)) {
     std::string error;
     return ReadParameterBlock(s, bytes, &error);
@@ -328,64 +294,31 @@ ReferenceSettings LastUsedSettings() {
 }
 
 struct Expectation {
-  std::vector<int16_t> results;  // any of these
-  bool memoryMayFail = false;    // -108 and -114 too, with nothing done
-  std::string outcome;           // the tally's name
-  int32_t messageBoxes = 0;
+  int16_t result = 0;
+  std::string outcome;  // the tally's name
   int32_t realDialogs = 0;
   int32_t tiles = -1;  // tiles processed; -1: every tile
   ReferenceSettings settings;
 };
 
-bool IsOurSignature(const std::vector<uint8_t> &bytes) {
-  ParamBlock block;
-  std::memcpy(&block, bytes.data(), sizeof block);
-  return block.signature == kBlockSignature;
-}
-
 Expectation Expect(HostSession *s, const Plan &p, const Step &step) {
   const HostConfig &c = s->config;
   Expectation e;
-  // Which handle fails depends on the path the module takes; any of its
-  // handles may, and the run must then end cleanly before the first tile.
-  e.memoryMayFail = c.newFailAt || c.lockFailAt || c.globalAllocFailAt;
   auto ends = [&](int16_t result, const char *outcome) {
-    e.results = {result};
+    e.result = result;
     e.outcome = outcome;
     e.tiles = 0;
     return e;
   };
   std::vector<uint8_t> bytes;
-  bool held = HeldBlockBytes(s, &bytes);
-  // A block too short for the record is replaced from the menu, and
-  // refused like another's by a repeat.
-  const bool tooShort = held && bytes.size() < sizeof(ParamBlock);
-  if (tooShort && step.kind == InvocationKind::kRepeat && !c.noAdvanceState)
-    return ends(2010, "short block");
-  if (tooShort) held = false;
-  bool showDialog = false;
+  const ParamBlock *block = HeldBlockBytes(s, &bytes)
+                                ? reinterpret_cast<ParamBlock *>(bytes.data())
+                                : nullptr;
+  bool showDialog = true;
   if (step.kind == InvocationKind::kFromMenu) {
-    const int16_t mode = SessionImageMode(*s);
-    e.messageBoxes = 1;
-    if (mode != kModeRGB && mode != kModeRGB48)
-      return ends(1303, "refused: image mode");
-    if (p.planes < 3) return ends(1301, "refused: planes");
-    e.messageBoxes = 0;
-    if (held && !IsOurSignature(bytes))
-      return ends(c.hostSig == kHostSig8BIM ? 2010 : 1, "foreign block");
-    e.settings =
-        held ? ClampedFrom(reinterpret_cast<ParamBlock *>(bytes.data())->params)
-             : LastUsedSettings();
-    showDialog = true;
-  }
-  if (c.noAdvanceState) {
-    e.messageBoxes = 1;
-    return ends(16996, "no advanceState");
-  }
-  if (step.kind == InvocationKind::kRepeat) {
-    if (!held) return ends(kErrNilHandle, "no block");
-    if (!IsOurSignature(bytes)) return ends(2010, "foreign block");
-    const ParamBlock *block = reinterpret_cast<ParamBlock *>(bytes.data());
+    e.settings = block ? ClampedFrom(block->params) : LastUsedSettings();
+  } else {
+    if (!block) return ends(kErrNilHandle, "no block");
     e.settings = ClampedFrom(block->params);
     showDialog = block->params.showDialog != 0;
   }
@@ -407,15 +340,14 @@ Expectation Expect(HostSession *s, const Plan &p, const Step &step) {
   const int32_t failAt = c.advanceFailAt > 0 ? c.advanceFailAt : INT32_MAX;
   const int32_t abortAt = c.abortAt > 0 ? c.abortAt : INT32_MAX;
   if (failAt <= tiles && failAt <= abortAt) {
-    e.results = {c.advanceFailCode};
+    e.result = c.advanceFailCode;
     e.outcome = "advanceState failed";
     e.tiles = failAt - 1;
   } else if (abortAt <= tiles) {
-    e.results = {1};
+    e.result = 1;
     e.outcome = "aborted";
     e.tiles = abortAt - 1;
   } else {
-    e.results = {0};
     e.outcome = "completed";
   }
   return e;
@@ -495,30 +427,19 @@ int16_t RunChecked(HostSession *s, const Plan &p, const Step &step,
       label + " " +
       (step.kind == InvocationKind::kFromMenu ? "menu" : "repeat") +
       (step.words.empty() ? "" : " [" + step.words + "]");
-  const bool memoryFailed =
-      e.memoryMayFail && (result == kErrNoMemory || result == kErrMemLocked) &&
-      std::find(e.results.begin(), e.results.end(), result) == e.results.end();
-  if (memoryFailed) {
-    ++tally->outcomes["host memory refused"];
-  } else if (std::find(e.results.begin(), e.results.end(), result) ==
-             e.results.end()) {
+  ++tally->outcomes[result == e.result ? e.outcome : "unexpected"];
+  if (result != e.result)
     Fail(tally, "result",
          what + ": result " + std::to_string(result) + ", expected " +
-             std::to_string(e.results[0]) + " (" + e.outcome + ")");
-    ++tally->outcomes["unexpected"];
-  } else {
-    ++tally->outcomes[e.outcome];
-  }
-
+             std::to_string(e.result) + " (" + e.outcome + ")");
   int32_t boxes = 0, dialogs = 0;
   for (const CapturedDialog &d : TakeCapturedDialogs())
     (d.messageBox ? boxes : dialogs)++;
   tally->realDialogs += dialogs;
-  if (!memoryFailed && (boxes != e.messageBoxes || dialogs != e.realDialogs))
+  if (boxes != 0 || dialogs != e.realDialogs)
     Fail(tally, "dialogs",
          what + ": " + std::to_string(boxes) + " message box(es), " +
-             std::to_string(dialogs) + " dialog(s); expected " +
-             std::to_string(e.messageBoxes) + " and " +
+             std::to_string(dialogs) + " dialog(s); expected none and " +
              std::to_string(e.realDialogs));
 
   const std::vector<std::string> faults = SessionFailures(*s);
@@ -527,9 +448,8 @@ int16_t RunChecked(HostSession *s, const Plan &p, const Step &step,
   if (!RectEmpty(s->record->inRect) || !RectEmpty(s->record->outRect))
     Fail(tally, "requests", what + ": a request left in the record");
 
-  int32_t expectedTiles =
+  const int32_t expectedTiles =
       e.tiles >= 0 ? e.tiles : TileCount(SessionFilterRect(*s));
-  if (memoryFailed) expectedTiles = 0;
   if (processed != expectedTiles)
     Fail(tally, "tiles",
          what + ": " + std::to_string(processed) + " tiles processed, " +
@@ -669,15 +589,10 @@ int main(int argc, char **argv) {
         s.get(), plan.module == ModuleChoice::kAnswering ? answering : product,
         plan.config,
         RandomImage(&rng, plan.width, plan.height, plan.planes, plan.depth));
-    if (plan.block != Plan::kNoBlock) {
-      std::vector<uint8_t> block =
-          BlockBytes(plan.stored, plan.storedShowDialog);
-      if (plan.block == Plan::kForeignBlock)
-        std::memcpy(block.data(), "XFIL", 4);
-      if (plan.block == Plan::kShortBlock) block.resize(28);
-      if (!LoadParameterBlock(s.get(), block, &error))
-        Fail(&tally, "setup", plan.text + ": " + error);
-    }
+    if (plan.block &&
+        !LoadParameterBlock(
+            s.get(), BlockBytes(plan.stored, plan.storedShowDialog), &error))
+      Fail(&tally, "setup", plan.text + ": " + error);
     const std::string label =
         "session " + std::to_string(session) + " [" + plan.text + "]";
     g_running = &label;
