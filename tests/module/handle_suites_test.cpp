@@ -9,21 +9,6 @@
 
 namespace {
 
-const char *ModeName(HandleSuiteMode mode) {
-  switch (mode) {
-    case HandleSuiteMode::kOn:
-      return "suite";
-    case HandleSuiteMode::kOff:
-      return "no suite";
-    case HandleSuiteMode::kVersion2:
-      return "version 2";
-    case HandleSuiteMode::kFiveProcs:
-      return "five procedures";
-    default:
-      return "no getSizeProc";
-  }
-}
-
 // From the menu (the answering dialog says OK), then a repeat; the
 // document as the first left it.
 void MenuAndRepeat(HostSession *s, int16_t results[2],
@@ -37,12 +22,18 @@ TEST(HandleSuites, EveryKindServesTheRun) {
   const HostImage image = MakeTestPattern(40, 30, 3, 8);
   const std::vector<uint16_t> expected =
       Reference(image, WholeImage(image), ReferenceSettings());
-  const HandleSuiteMode modes[] = {
-      HandleSuiteMode::kOn, HandleSuiteMode::kOff, HandleSuiteMode::kVersion2,
-      HandleSuiteMode::kFiveProcs, HandleSuiteMode::kNoGetSize};
-  for (HandleSuiteMode mode : modes) {
+  const struct {
+    const char *name;
+    HandleSuiteMode mode;
+  } modes[] = {{"suite", HandleSuiteMode::kOn},
+               {"no suite", HandleSuiteMode::kOff},
+               {"version 2", HandleSuiteMode::kVersion2},
+               {"five procedures", HandleSuiteMode::kFiveProcs},
+               {"no getSizeProc", HandleSuiteMode::kNoGetSize}};
+  for (const auto &m : modes) {
+    const HandleSuiteMode mode = m.mode;
     for (OSType sig : {kHostSig8BIM, kHostSigMFI1}) {
-      SCOPED_TRACE(std::string(ModeName(mode)) +
+      SCOPED_TRACE(std::string(m.name) +
                    (sig == kHostSig8BIM ? ", 8BIM" : ", MFI1"));
       RemoveSettingsTree(SettingsFolder());
       HostConfig config;

@@ -65,7 +65,6 @@ std::string RunHostAsWindows(const char *version, const std::string &args) {
   char temp[MAX_PATH] = {};
   GetTempPathA(MAX_PATH, temp);
   const std::string copy = std::string(temp) + name;
-  const std::string output = copy + ".txt";
   if (!CopyFileA(FixturePath("..\\..\\host\\tavorin-host.exe").c_str(),
                  copy.c_str(), FALSE))
     return "cannot copy the host program";
@@ -78,28 +77,16 @@ std::string RunHostAsWindows(const char *version, const std::string &args) {
                  DWORD(strlen(version) + 1));
   RegCloseKey(key);
 
-  SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-  HANDLE out = CreateFileA(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ,
-                           &inherit, CREATE_ALWAYS, 0, nullptr);
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdOutput = startup.hStdError = out;
-  PROCESS_INFORMATION process = {};
-  std::string line = "\"" + copy + "\" \"" + ProductModulePath() + "\" " + args;
-  if (CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr,
-                     nullptr, &startup, &process)) {
-    WaitForSingleObject(process.hProcess, 60000);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-  }
-  CloseHandle(out);
-  const std::vector<uint8_t> text = ReadBytes(output);
-  DeleteFileA(output.c_str());
-  DeleteFileA(copy.c_str());
+  // cmd.exe takes off the outer quotes of a line that starts with one.
+  const std::string line =
+      "\"\"" + copy + "\" \"" + ProductModulePath() + "\" " + args + " 2>&1\"";
+  FILE *pipe = _popen(line.c_str(), "r");  // text mode: no \r before \n
   std::string report;
-  for (uint8_t c : text)
-    if (c != '\r') report += char(c);  // the console's line ends
+  char buffer[4096];
+  for (size_t n; pipe && (n = std::fread(buffer, 1, sizeof buffer, pipe));)
+    report.append(buffer, n);
+  if (pipe) _pclose(pipe);
+  DeleteFileA(copy.c_str());
   return report;
 }
 
