@@ -1,5 +1,6 @@
 // The property list as a host reads it from the built module files, both
-// architectures.
+// architectures. (The version resource is checked on the released files,
+// by tests/check-archive.)
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -14,10 +15,9 @@ namespace {
 std::vector<uint8_t> LittleEndian(uint32_t v) {
   return {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)};
 }
+// A four-character code, stored as a little-endian number.
 std::vector<uint8_t> Code(const char *c) {
-  return LittleEndian(uint32_t(uint8_t(c[0])) << 24 |
-                      uint32_t(uint8_t(c[1])) << 16 |
-                      uint32_t(uint8_t(c[2])) << 8 | uint32_t(uint8_t(c[3])));
+  return {uint8_t(c[3]), uint8_t(c[2]), uint8_t(c[1]), uint8_t(c[0])};
 }
 std::vector<uint8_t> Text(const std::string &s, bool counted) {
   std::vector<uint8_t> out(s.begin(), s.end());
@@ -60,9 +60,6 @@ std::vector<uint8_t> ExpectedPipl(const char *codeKey) {
   return out;
 }
 
-// What a host reads from each module file before it runs it. (The
-// version resource is checked on the released files, by
-// tests/check-archive.)
 TEST(ModuleFile, PropertyListOfEachArchitecture) {
   const struct {
     const char *variable, *codeKey;

@@ -79,10 +79,9 @@ TEST_F(ViewFixture, OpensAtFitCentredWithTheRecordPrepared) {
   // Photoshop's rounding: (2999 + 7) / 8 + 1 columns, (999 + 7) / 8 + 1
   // rows, centred in the 402 by 302 window.
   const WindowRect &image = previewState.imageRect;
-  EXPECT_EQ(RectWidth(image), 376);
-  EXPECT_EQ(RectHeight(image), 126);
-  EXPECT_EQ(image.left, -1 + 13);
-  EXPECT_EQ(image.top, -1 + 88);
+  EXPECT_EQ((std::vector<int32_t>{image.left, image.top, RectWidth(image),
+                                  RectHeight(image)}),
+            (std::vector<int32_t>{-1 + 13, -1 + 88, 376, 126}));
 
   // That rounding can make the fitted image a column wider than the
   // view: the negative difference halves downwards.
