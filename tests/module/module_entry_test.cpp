@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "host/host.h"
-#include "tests/module/product_module.h"
+#include "tests/module/run_support.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/module/product_module.h"
+#include "tests/module/run_support.h"
 
 namespace {
 

@@ -1,22 +1,70 @@
-// Helpers of the tests that run the product's shell in the host: the two
-// modules, sessions with the host's checks attached, parameter blocks as
-// a host stores them, the engine's reference result, and the last-used
-// settings file in the Wine prefix.
+// Helpers of the tests that run the product's shell in the host: the
+// modules, loaded once and kept as a host keeps a plug-in, sessions with the
+// host's checks attached, parameter blocks as a host stores them, the engine's
+// reference result, and the last-used settings file in the Wine prefix.
 #pragma once
 
 #include <shlobj.h>
 #include <windows.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "host/host.h"
+#include "host/module_file.h"
 #include "params/params.h"
-#include "tests/module/product_module.h"
 #include "tests/module/reference_filter.h"
+
+// The test run names the modules by their Linux paths: map those into
+// Wine's Z: drive.
+inline std::string ProductModulePath(const char *variable = "TAVORIN_MODULE") {
+  const char *value = std::getenv(variable);
+  if (!value || !*value) return std::string();
+  std::string path(value);
+  if (path[0] == '/') {
+    path = "Z:" + path;
+    for (char &c : path)
+      if (c == '/') c = '\\';
+  }
+  return path;
+}
+
+// A module file, loaded once and kept; entry is null (and error says
+// why) when it cannot be loaded.
+inline const ModuleFile &LoadedModule(const std::string &path,
+                                      std::string *error = nullptr) {
+  static std::map<std::string, std::pair<ModuleFile, std::string>> loaded;
+  const bool first = loaded.count(path) == 0;
+  auto &[module, why] = loaded[path];
+  if (first && ReadModuleFile(path, &module, &why))
+    LoadModuleCode(&module, &why);
+  if (error) *error = why;
+  return module;
+}
+
+// The module that an environment variable names.
+inline const ModuleFile &ModuleNamedBy(const char *variable,
+                                       std::string *error = nullptr) {
+  const std::string path = ProductModulePath(variable);
+  const ModuleFile &module = LoadedModule(path, error);
+  if (error && path.empty()) *error = std::string(variable) + " is not set";
+  return module;
+}
+
+// The module of this program's architecture, as the test build made it.
+inline const ModuleFile &ProductModule(std::string *error = nullptr) {
+  return ModuleNamedBy("TAVORIN_MODULE", error);
+}
+
+// The same module stripped for release, as the archive carries it.
+inline const ModuleFile &ReleaseModule(std::string *error = nullptr) {
+  return ModuleNamedBy("TAVORIN_RELEASE_MODULE", error);
+}
 
 // The test modules and programs lie next to the test program.
 inline std::string FixturePath(const char *name) {
@@ -29,17 +77,9 @@ inline std::string FixturePath(const char *name) {
 // The product's shell with a dialog phase that answers by the words of
 // TAVORIN_TEST_DIALOG (tests/module/answering): OK when it is empty.
 inline const ModuleFile &AnsweringModule(std::string *error = nullptr) {
-  static std::string loadError;
-  static ModuleFile *module = [] {
-    ModuleFile *m = new ModuleFile;
-    std::string path =
-        FixturePath(sizeof(void *) == 8 ? "TavorinAnswering64.8bf"
-                                        : "TavorinAnswering.8bf");
-    if (ReadModuleFile(path, m, &loadError)) LoadModuleCode(m, &loadError);
-    return m;
-  }();
-  if (error) *error = loadError;
-  return *module;
+  return LoadedModule(FixturePath(sizeof(void *) == 8 ? "TavorinAnswering64.8bf"
+                                                      : "TavorinAnswering.8bf"),
+                      error);
 }
 
 // What the answering dialog does in one scope.
