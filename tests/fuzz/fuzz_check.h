@@ -20,7 +20,3 @@ inline uint32_t ReadBigEndian32(const uint8_t *p) {
   return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) |
          (uint32_t(p[2]) << 8) | uint32_t(p[3]);
 }
-
-inline int32_t ClampTo(int32_t value, int32_t lo, int32_t hi) {
-  return value < lo ? lo : value > hi ? hi : value;
-}

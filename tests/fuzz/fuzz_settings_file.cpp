@@ -55,25 +55,15 @@ void CheckFile(const uint8_t *data, size_t size) {
                            sizeof before.params.reserved) == 0);
   }
 
-  // The block written out: our header, zeros where no field is, and the
-  // same record when read back.
+  // The block written out and read back: the same record. (The bytes
+  // themselves are the native tests'.)
   unsigned char image[kBlockFileBytes];
-  std::memset(image, 0xEE, sizeof image);
   EncodeBlockFile(&block, image);
-  static const unsigned char kHeader[24] = {
-      'T', 'V', 'R', ' ', 'P', 'r', 'm', 's', 0, 0, 0, 4, 'l', 'm', 'q', ' '};
-  FUZZ_CHECK(std::memcmp(image, kHeader, sizeof kHeader) == 0);
-  const size_t nameEnd = kRecord + 4 + 1 + block.params.name[0];
-  for (size_t i = nameEnd; i < kRecord + 260; ++i) FUZZ_CHECK(image[i] == 0);
-  for (size_t i = kRecord + 296; i < sizeof image; ++i)
-    FUZZ_CHECK(image[i] == 0);
   ParamBlock again = FreshBlock(0xC3);
   FUZZ_CHECK(DecodeBlockFile(image, kBlockFileBytes, &again));
   FUZZ_CHECK(std::memcmp(&again.params, &block.params,
                          5 + size_t(block.params.name[0])) == 0);
   FUZZ_CHECK(std::memcmp(&again.params.radius, &block.params.radius, 36) == 0);
-  // Nothing short of a whole image is read.
-  FUZZ_CHECK(!DecodeBlockFile(image, kBlockFileBytes - 1, &again));
 }
 
 // The input's NUL-separated pieces as folder texts (the system's folder,

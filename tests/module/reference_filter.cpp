@@ -11,10 +11,7 @@ std::vector<uint16_t> ReferenceFilter(int32_t width, int32_t height,
                                       const ReferenceSettings &settings) {
   const HostImage source{width, height, planes, depth, samples};
   HostImage result = source;
-  EngineSettings engine;
-  engine.radius = settings.radius;
-  engine.response = settings.response;
-  engine.spread = settings.spread;
+  EngineSettings engine{settings.radius, settings.response, settings.spread};
   std::memcpy(engine.weights, settings.weights, sizeof engine.weights);
   ApplyEngineSettings(engine);
   FilterHostImage(source, area, &result);

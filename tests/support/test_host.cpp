@@ -84,7 +84,6 @@ void FilterHostImage(const HostImage &source, const Rect &filterRect,
     const std::clock_t start = std::clock();
     run->processTile ? run->processTile(&record) : ProcessTileCounted(&record);
     run->engineSeconds += double(std::clock() - start) / CLOCKS_PER_SEC;
-    if (run->afterTile) run->afterTile(record);
     WriteTile(out, record.outRect, RequestBehaviour::kConforming, destination);
   }
   reference::DetachEngineMemory(&record);

@@ -36,8 +36,6 @@ struct HostRun {
   // engine's, or the stages one by one. The work area is laid out for
   // both engines.
   std::function<int32_t(const FilterRecord *)> processTile;
-  // Called after each tile is processed, while the work area holds it.
-  std::function<void(const FilterRecord &)> afterTile;
 };
 
 // Filters filterRect as the filtering run does: tables from currentParams,
