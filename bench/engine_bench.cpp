@@ -34,9 +34,8 @@ const HostImage &Picture(int32_t depth) {
   static std::map<int32_t, HostImage> pictures;
   auto found = pictures.find(depth);
   if (found == pictures.end()) {
-    found =
-        pictures.emplace(depth, MakeTestPicture(kWidth, kHeight, 3, depth, 1))
-            .first;
+    found = pictures.emplace(depth, MakeTestPattern(kWidth, kHeight, 3, depth))
+                .first;
   }
   return found->second;
 }

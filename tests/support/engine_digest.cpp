@@ -86,7 +86,7 @@ std::vector<std::string> EngineDigestLines() {
       {0},
   };
   for (int32_t depth : {8, 16}) {
-    const HostImage picture = MakeTestPicture(300, 180, 4, depth, 7);
+    const HostImage picture = MakeTestPattern(300, 180, 4, depth);
     for (const EngineSettings &settings : pictureSettings) {
       ApplyEngineSettings(settings);
       HostImage result = picture;

@@ -1,6 +1,5 @@
 #include "tests/support/test_host.h"
 
-#include <algorithm>
 #include <ctime>
 #include <vector>
 
@@ -25,32 +24,6 @@ void PrepareTablesFor(const EngineSettings &settings, int32_t inputRate) {
   record.inputRate = inputRate;
   PrepareEngineTables(&record);
   BuildSaturationWeights();
-}
-
-HostImage MakeTestPicture(int32_t width, int32_t height, int32_t planes,
-                          int32_t depth, uint32_t seed) {
-  HostImage image = MakeImage(width, height, planes, depth);
-  uint32_t state = seed;
-  auto next = [&state]() {
-    state = state * 1664525u + 1013904223u;
-    return state >> 8;
-  };
-  for (int32_t y = 0; y < height; ++y) {
-    for (int32_t x = 0; x < width; ++x) {
-      int32_t rgb[3] = {x * 255 / width, y * 255 / height,
-                        (x + y) * 255 / (width + height)};
-      // Blocks with their channels rotated give hard coloured edges.
-      std::rotate(rgb, rgb + (x / 37 + y / 23) % 3, rgb + 3);
-      for (int32_t p = 0; p < planes; ++p) {
-        const int32_t sample = std::clamp(
-            (p < 3 ? rgb[p] : 128) + int32_t(next() % 41) - 20, 0, 255);
-        SampleAt(image, x, y, p) = uint16_t(
-            depth == 16 ? std::min(sample * 128 + int32_t(next() % 128), 32768)
-                        : sample);
-      }
-    }
-  }
-  return image;
 }
 
 void FilterHostImage(const HostImage &source, const Rect &filterRect,

@@ -1,6 +1,6 @@
 // The engine run as a host runs it, for tests and the benchmark: the
-// engine's controls, a seeded test picture, and a whole-image run that
-// walks the tiles and serves them through our host's tile server.
+// engine's controls, and a whole-image run that walks the tiles and
+// serves them through our host's tile server.
 #pragma once
 
 #include <cstdint>
@@ -23,12 +23,6 @@ void ApplyEngineSettings(const EngineSettings &settings);
 // (16.16; 0x10000 is full resolution). The saturation weights too.
 void PrepareTablesFor(const EngineSettings &settings,
                       int32_t inputRate = 0x10000);
-
-// Gradients, hard coloured edges and noise: every hue and many
-// saturations. Samples after the third are noise; 16-bit ones stay
-// within 0..32768.
-HostImage MakeTestPicture(int32_t width, int32_t height, int32_t planes,
-                          int32_t depth, uint32_t seed);
 
 struct HostRun {
   double engineSeconds = 0;  // processor time inside the tile processing
