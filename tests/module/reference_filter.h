@@ -6,14 +6,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "params/host_records.h"
+#include "tests/support/test_host.h"
 
-struct ReferenceSettings {
-  int32_t radius = 10;
-  int32_t response = 50;
-  int32_t spread = 50;
-  int32_t weights[6] = {0, 0, 0, 0, 0, 0};
-};
+using ReferenceSettings = EngineSettings;
 
 // samples: interleaved, planes per pixel, 8-bit values or 16-bit ones
 // (0..32768); returns them with area filtered.
