@@ -22,16 +22,13 @@ HostImage Filter(const HostImage &image, const EngineSettings &settings) {
   return result;
 }
 
-// A 9 x 9 8-bit image of one colour, or of two: the columns from split on
-// right.
-HostImage Image(Pixel left, int32_t split = 9, Pixel right = {}) {
+// A 9 x 9 8-bit image: columns 0 to 3 of one colour, the rest another.
+HostImage Image(Pixel left, Pixel right) {
   HostImage image = MakeImage(9, 9, 3, 8);
-  for (int32_t y = 0; y < 9; ++y) {
-    for (int32_t x = 0; x < 9; ++x) {
+  for (int32_t y = 0; y < 9; ++y)
+    for (int32_t x = 0; x < 9; ++x)
       for (int32_t p = 0; p < 3; ++p)
-        SampleAt(image, x, y, p) = uint16_t(x < split ? left[p] : right[p]);
-    }
-  }
+        SampleAt(image, x, y, p) = uint16_t(x < 4 ? left[p] : right[p]);
   return image;
 }
 
@@ -66,16 +63,14 @@ TEST(Sharpen, StepExamples) {
     EXPECT_EQ(pixel.value, c.expected)
         << c.pixel.value << " against " << c.blurred << ", red weight "
         << c.settings.weights[0];
-    EXPECT_EQ(pixel.hue, c.pixel.hue);
-    EXPECT_EQ(pixel.saturation, c.pixel.saturation);
   }
 }
 
 // A vertical edge between columns 3 and 4, the same in every row; the
 // columns further out than 2 and 5 keep their colour.
 TEST(WholeImage, EdgeExamples) {
-  const HostImage grey = Image({100, 100, 100}, 4, {150, 150, 150});
-  const HostImage red = Image({100, 20, 20}, 4, {200, 40, 40});
+  const HostImage grey = Image({100, 100, 100}, {150, 150, 150});
+  const HostImage red = Image({100, 20, 20}, {200, 40, 40});
   const struct {
     const HostImage &image;
     EngineSettings settings;
