@@ -35,7 +35,7 @@ class ModuleEntry : public ::testing::Test {
   HostSession session;
 };
 
-TEST_F(ModuleEntry, UnknownSelectorsAreRefusedAndTouchNothing) {
+TEST_F(ModuleEntry, RefusesUnknownSelectorsAndANullRecord) {
   const int16_t selectors[] = {6, -1, 7, 32767, -32768};
   for (int16_t selector : selectors) {
     session.record->depth = 0;  // would become 8 if a handler ran
@@ -43,11 +43,8 @@ TEST_F(ModuleEntry, UnknownSelectorsAreRefusedAndTouchNothing) {
     EXPECT_EQ(CallSelector(&session, selector), -30100) << selector;
     EXPECT_EQ(RecordBytes(), before) << selector;
   }
-}
-
-// A host that passes no record must get an error, not a crash in the
-// module (which would take the host down with it).
-TEST_F(ModuleEntry, EverySelectorRefusesANullRecord) {
+  // A host that passes no record must get an error, not a crash in the
+  // module (which would take the host down with it).
   for (int16_t selector = kSelectorAbout; selector <= kSelectorFinish;
        ++selector) {
     int16_t result = 0;
