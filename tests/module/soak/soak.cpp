@@ -144,7 +144,6 @@ struct Plan {
   int32_t storedShowDialog = 0;
   std::vector<Step> steps;
   bool faults = false;  // a run cut short: one invocation only
-  std::string text;     // for the report
 };
 
 // Of the product's sessions on small documents, the share that starts
@@ -246,22 +245,6 @@ Plan MakePlan(Random *rng) {
     p.steps.push_back(step);
   }
 
-  char text[512];
-  std::snprintf(
-      text, sizeof text,
-      "%dx%d %d planes %d bits, rect %s, %s module, sig %c%c%c%c, handles "
-      "%d, %s, rowPad %d, columnBytesZero %d, properties %d, abortAt %d, "
-      "advanceFailAt %d:%d, block %d (%s, showDialog %d)",
-      p.width, p.height, p.planes, p.depth,
-      c.hasFilterRect ? RectText(c.filterRect).c_str() : "whole",
-      p.module == ModuleChoice::kAnswering ? "answering" : "product",
-      char(c.hostSig >> 24), char(c.hostSig >> 16), char(c.hostSig >> 8),
-      char(c.hostSig), int(c.handles),
-      c.requests == RequestBehaviour::kConforming ? "replicate" : "clip",
-      c.rowPad, c.columnBytesZero, c.propertySuite, c.abortAt, c.advanceFailAt,
-      c.advanceFailCode, int(p.block), SettingsText(p.stored).c_str(),
-      p.storedShowDialog);
-  p.text = text;
   return p;
 }
 
@@ -589,12 +572,22 @@ int main(int argc, char **argv) {
         s.get(), plan.module == ModuleChoice::kAnswering ? answering : product,
         plan.config,
         RandomImage(&rng, plan.width, plan.height, plan.planes, plan.depth));
+    // The host's own account of its setup, and what it does not tell.
+    std::string label =
+        "session " + std::to_string(session) + ": " +
+        (plan.module == ModuleChoice::kAnswering ? "answering" : "product") +
+        " module, rows padded by " + std::to_string(plan.config.rowPad) +
+        ", block " +
+        (plan.block ? SettingsText(plan.stored) + ", showDialog " +
+                          std::to_string(plan.storedShowDialog)
+                    : "none") +
+        "; " + DescribeHostSetup(*s);
+    label.pop_back();  // one line in the report
+    std::replace(label.begin(), label.end(), '\n', ' ');
     if (plan.block &&
         !LoadParameterBlock(
             s.get(), BlockBytes(plan.stored, plan.storedShowDialog), &error))
-      Fail(&tally, "setup", plan.text + ": " + error);
-    const std::string label =
-        "session " + std::to_string(session) + " [" + plan.text + "]";
+      Fail(&tally, "setup", label + ": " + error);
     g_running = &label;
     for (const Step &step : plan.steps)
       RunChecked(s.get(), plan, step, &tally, label);
