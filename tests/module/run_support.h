@@ -18,7 +18,9 @@
 #include "host/host.h"
 #include "host/module_file.h"
 #include "params/params.h"
-#include "tests/module/reference_filter.h"
+#include "tests/support/test_host.h"
+
+using ReferenceSettings = EngineSettings;
 
 // The test run names the modules by their Linux paths: map those into
 // Wine's Z: drive.
@@ -133,10 +135,14 @@ inline ParamBlock HeldBlock(HostSession *session) {
   return block;
 }
 
+// The engine's own result, area filtered as the portable test host does
+// it: what the module must deliver through a real host, bit for bit.
 inline std::vector<uint16_t> Reference(const HostImage &image, const Rect &area,
                                        const ReferenceSettings &settings) {
-  return ReferenceFilter(image.width, image.height, image.planes, image.depth,
-                         image.samples, area, settings);
+  HostImage result = image;
+  ApplyEngineSettings(settings);
+  FilterHostImage(image, area, &result);
+  return result.samples;
 }
 
 // The first three samples of every pixel. A fourth keeps what the host
