@@ -10,11 +10,6 @@ namespace {
 
 const ReferenceSettings kNoRadius = {0, 80, 30, {0, 0, 0, 0, 0, 0}};
 
-bool SameRect(const Rect &a, const Rect &b) {
-  return a.top == b.top && a.left == b.left && a.bottom == b.bottom &&
-         a.right == b.right;
-}
-
 // Our host imitating an open-source host engine (see below).
 void ImitatedHost(HostConfig *config) {
   config->hostSig = FourCC('s', 'p', 'H', 'O');
@@ -116,9 +111,8 @@ TEST(Run, WholeImagesMatchTheEngineBitForBit) {
                 int16_t(expect.bottom + c.margin),
                 int16_t(expect.right + c.margin)};
         if (c.imitated) in = Clipped(in, WholeImage(image));
-        EXPECT_TRUE(SameRect(a.outRect, expect))
-            << k << ": " << RectText(a.outRect);
-        EXPECT_TRUE(SameRect(a.inRect, in)) << k << ": " << RectText(a.inRect);
+        EXPECT_EQ(RectText(a.outRect), RectText(expect)) << k;
+        EXPECT_EQ(RectText(a.inRect), RectText(in)) << k;
         EXPECT_EQ(a.inHiPlane - a.inLoPlane + 1, c.planes);
         EXPECT_EQ(a.outHiPlane - a.outLoPlane + 1, c.planes);
         EXPECT_EQ(a.inputRate, 0x10000);
