@@ -31,13 +31,12 @@ TEST(HandleSuites, EveryKindServesTheRun) {
                {"five procedures", HandleSuiteMode::kFiveProcs},
                {"no getSizeProc", HandleSuiteMode::kNoGetSize}};
   for (const auto &m : modes) {
-    const HandleSuiteMode mode = m.mode;
     for (OSType sig : {kHostSig8BIM, kHostSigMFI1}) {
       SCOPED_TRACE(std::string(m.name) +
                    (sig == kHostSig8BIM ? ", 8BIM" : ", MFI1"));
       RemoveSettingsTree(SettingsFolder());
       HostConfig config;
-      config.handles = mode;
+      config.handles = m.mode;
       config.hostSig = sig;
       HostSession s;
       ASSERT_TRUE(StartSession(&s, AnsweringModule(), config, image));
@@ -47,7 +46,7 @@ TEST(HandleSuites, EveryKindServesTheRun) {
       EXPECT_EQ(results[0], 0);
       EXPECT_EQ(results[1], sig == kHostSig8BIM ? 0 : -109);
       EXPECT_TRUE(afterMenu == expected);
-      const bool suite = mode == HandleSuiteMode::kOn;
+      const bool suite = m.mode == HandleSuiteMode::kOn;
       // Only a whole suite of version 1 is used; the emulation serves the
       // rest.
       EXPECT_EQ(s.handles.counts.news > 0, suite);

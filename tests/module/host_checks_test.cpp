@@ -24,7 +24,6 @@ TEST(HostChecks, RefusesImagesAndHostsItCannotServe) {
       {"RGB with two planes", 2, 8, kModeRGB, kHostSig8BIM, 1301, ""},
       {"a host of unknown signature is accepted", 3, 16, -1,
        FourCC('A', 'B', 'C', 'D'), 0, nullptr},
-      {"RGB48 in an 'MFI1' host", 3, 16, -1, kHostSigMFI1, 0, nullptr},
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.what);
