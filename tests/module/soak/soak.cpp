@@ -726,10 +726,6 @@ int main(int argc, char **argv) {
 
   Random rng{seed};
   Tally tally;
-  for (const char *kind :
-       {"result", "dialogs", "host", "requests", "tiles", "pixels",
-        "partial run", "document", "memory", "gui objects"})
-    tally.failures[kind] = 0;
   long long session = 0;
   for (; tally.invocations < count; ++session) {
     Plan plan = MakePlan(&rng);
