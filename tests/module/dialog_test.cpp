@@ -397,9 +397,8 @@ TEST(DialogPreview, OnTheScreen) {
   ASSERT_NE(ProductModule().entry, nullptr);
   const HostImage document = MakeTestPattern(700, 520, 3, 16);
   HostConfig config;
-  config.hostSig = FourCC('s', 'p', 'H', 'O');
+  ImitatedHost(&config);
   config.rowPad = 1;
-  config.requests = RequestBehaviour::kClipLikeOpenHost;
   DialogHost host(document, config);
   host.GiveBlock(Values({64, 80, 70, 40, -30, 0, 60, -50, 20}));
   // Drags stay on the screen: several of them to reach the corners.

@@ -163,6 +163,13 @@ const ReferenceSettings kStrongest = {
     1000, 100, 100, {100, -100, 50, -50, 25, -25}};
 const ReferenceSettings kOdd = {37, 77, 13, {17, -42, 99, -100, 63, -7}};
 
+// Our host imitating an open-source host engine: another signature, no
+// edge padding, requests clipped at the image's edges.
+inline void ImitatedHost(HostConfig *config) {
+  config->hostSig = FourCC('s', 'p', 'H', 'O');
+  config->requests = RequestBehaviour::kClipLikeOpenHost;
+}
+
 inline Rect WholeImage(const HostImage &image) {
   return Rect{0, 0, int16_t(image.height), int16_t(image.width)};
 }

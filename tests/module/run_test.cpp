@@ -12,12 +12,6 @@ const ReferenceSettings kNoRadius = {0, 80, 30, {0, 0, 0, 0, 0, 0}};
 const ReferenceSettings kOutOfRange = {5000, 300, -5, {-150, 0, 0, 0, 0, 999}};
 const ReferenceSettings kClamped = {1000, 100, 0, {-100, 0, 0, 0, 0, 100}};
 
-// Our host imitating an open-source host engine (see below).
-void ImitatedHost(HostConfig *config) {
-  config->hostSig = FourCC('s', 'p', 'H', 'O');
-  config->requests = RequestBehaviour::kClipLikeOpenHost;
-}
-
 Rect Clipped(const Rect &r, const Rect &image) {
   return Rect{std::max(r.top, image.top), std::max(r.left, image.left),
               std::min(r.bottom, image.bottom), std::min(r.right, image.right)};

@@ -55,6 +55,11 @@ struct Random {
   bool Percent(int32_t p) { return Range(0, 99) < p; }
 };
 
+double SecondsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start)
+      .count();
+}
+
 int32_t TileCount(const Rect &r) {
   return (r.bottom - r.top + 255) / 256 * ((r.right - r.left + 255) / 256);
 }
@@ -537,11 +542,6 @@ std::vector<uint16_t> PictureRows(const HostImage &image, int32_t fromRow,
   return samples;
 }
 
-double SecondsSince(std::chrono::steady_clock::time_point start) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start)
-      .count();
-}
-
 bool RunLarge(const LargeCase &c) {
   std::printf(
       "%s: %d x %d, %d bits, 3 planes, radius %d, response %d, "
@@ -597,7 +597,8 @@ bool RunLarge(const LargeCase &c) {
       Mebibytes(memory.peakWorkingSet));
   std::vector<std::string> failures = SessionFailures(s);
   if (result != 0 ||
-      int32_t(tiles) != (c.height + 255) / 256 * ((c.width + 255) / 256) ||
+      int32_t(tiles) !=
+          TileCount(Rect{0, 0, int16_t(c.height), int16_t(c.width)}) ||
       last.done != last.total || last.total <= 0)
     failures.push_back(
         "expected result 0 after every tile, progress at its end");
@@ -708,11 +709,6 @@ int main(int argc, char **argv) {
               count, seed, int(sizeof(void *) * 8));
   std::fflush(stdout);
   const auto started = std::chrono::steady_clock::now();
-  auto seconds = [&] {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() -
-                                         started)
-        .count();
-  };
   // The first real dialog loads what every later one shares (fonts,
   // control classes): the growth to watch starts after it and the first
   // tenth of the run.
@@ -775,7 +771,8 @@ int main(int argc, char **argv) {
     if (warmedUp) highest = std::max(highest, now.privateBytes);
     if (tally.invocations % 100 < int64_t(plan.steps.size())) {
       std::printf("  %lld invocations, %.0f s, private %.1f MiB\n",
-                  tally.invocations, seconds(), Mebibytes(now.privateBytes));
+                  tally.invocations, SecondsSince(started),
+                  Mebibytes(now.privateBytes));
       std::fflush(stdout);
     }
   }
@@ -826,7 +823,8 @@ int main(int argc, char **argv) {
                 static_cast<long long>(guiWarm.*k.count),
                 static_cast<long long>(guiAtEnd.*k.count),
                 warmedUp ? "" : " (no real dialog: growth not checked)");
-  std::printf("time: %.1f s\nfailures: %lld\n", seconds(), failures);
+  std::printf("time: %.1f s\nfailures: %lld\n", SecondsSince(started),
+              failures);
   for (const auto &f : tally.failures)
     std::printf("  %-12s %lld\n", f.first.c_str(), f.second);
   for (const std::string &d : tally.details) std::printf("  %s\n", d.c_str());
