@@ -36,8 +36,9 @@ int32_t CommitAllEdits(HWND dialog);
 int32_t CommitEdit(HWND dialog, int32_t sliderId);
 int32_t GetSliderValue(HWND slider);
 void SetSliderValue(HWND slider, int32_t value);
+// isNumber (when given) tells a box without a number from one out of range.
 bool ReadEditInt(HWND dialog, int32_t editId, int32_t low, int32_t high,
-                 int32_t *value);
+                 int32_t *value, bool *isNumber = nullptr);
 int32_t SetEditInt(HWND dialog, int32_t editId, int32_t value);
 int32_t SetEditFloat(HWND dialog, int32_t editId, float value,
                      int32_t decimals);
@@ -67,8 +68,9 @@ void FreePreviewBuffer(FilterRecord *record);
 void SubclassHueStrip(HWND item);
 
 // Preset files (presets.cpp): 0 when cancelled, done or refused with a
-// message; otherwise the system's error code.
-int32_t LoadPreset();
-int32_t SavePreset();
+// message; otherwise the system's error code. The file dialogs are modal
+// to owner, the parameter dialog.
+int32_t LoadPreset(HWND owner);
+int32_t SavePreset(HWND owner);
 int32_t ReadPresetFile(HANDLE file);
 int32_t WritePresetFile(HANDLE file, const unsigned char *name);

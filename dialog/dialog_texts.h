@@ -11,17 +11,20 @@
 // any system.
 constexpr uint32_t kLabelCodePage = 936;
 
-extern const unsigned char kDefaultLabel[];        // "Default"
-extern const unsigned char kResetLabel[];          // "Reset"
-extern const unsigned char kCancelLabel[];         // " 取消 " in GBK
-extern const unsigned char kEnglishCancelLabel[];  // "Cancel"
+extern const unsigned char kDefaultLabel[];         // "Default"
+extern const unsigned char kResetLabel[];           // "Reset"
+extern const unsigned char kCancelLabel[];          // " 取消 " in GBK
+extern const unsigned char kEnglishCancelLabel[];   // "Cancel"
+extern const unsigned char kChineseDefaultLabel[];  // " 默认 " in GBK
+extern const unsigned char kChineseResetLabel[];    // " 复位 " in GBK
 
 // The dialog's two faces: the system picks the Chinese or the English
-// template from the user's language, and the Cancel button turns back
-// into the label of the face it opened with.
+// template from the user's language, and the Cancel button's three
+// labels are those of the face it opened with.
 enum class DialogFace { kChinese, kEnglish };
 
-// Alt and Shift give Default, Alt alone Reset, otherwise Cancel.
+// Alt and Shift give Default, Alt alone Reset, otherwise Cancel, in the
+// face's language.
 const unsigned char *CancelLabelFor(bool altDown, bool shiftDown,
                                     DialogFace face);
 

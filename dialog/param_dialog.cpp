@@ -114,9 +114,10 @@ void OnCancelCommand(HWND dialog, HWND control) {
   PString label;
   label[0] = 0;
   if (control) ReadLabel(control, label);
-  if (control && PStringEqual(label, kDefaultLabel)) {
+  if (control && PStringEqual(label, CancelLabelFor(true, true, dialogFace))) {
     ResetCurrentParams();
-  } else if (control && PStringEqual(label, kResetLabel)) {
+  } else if (control &&
+             PStringEqual(label, CancelLabelFor(true, false, dialogFace))) {
     LoadParamsFromBlock(dialogRecord);
   } else {
     EndDialog(dialog, IDCANCEL);
@@ -142,13 +143,13 @@ void OnCommand(HWND dialog, int32_t id, int32_t code, HWND control) {
       OnCancelCommand(dialog, control);
       return;
     case IDC_LOAD:
-      if (LoadPreset() == 0) {
+      if (LoadPreset(dialog) == 0) {
         RefreshAllControls(dialog);
         RefreshPreview(dialog);
       }
       return;
     case IDC_SAVE:
-      SavePreset();
+      SavePreset(dialog);
       return;
     case IDC_PREVIEW_CHECK:
       if (code == BN_CLICKED || code == BN_DOUBLECLICKED) {

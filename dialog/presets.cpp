@@ -12,12 +12,15 @@ namespace {
 
 constexpr DWORD kPathChars = 256;
 
-void PrepareFileDialog(OPENFILENAMEA *ofn, char *path, const char *filter) {
+void PrepareFileDialog(OPENFILENAMEA *ofn, HWND owner, char *path,
+                       const char *filter) {
   ZeroMemory(ofn, sizeof *ofn);
   // The record as the oldest common dialogs know it; everything we set
   // lies within it.
   ofn->lStructSize = OPENFILENAME_SIZE_VERSION_400A;
-  ofn->hwndOwner = nullptr;
+  // Owned, the file dialog opens over ours and keeps it disabled until it
+  // closes: OK cannot end the run behind it.
+  ofn->hwndOwner = owner;
   ofn->lpstrFilter = filter;
   ofn->nFilterIndex = 1;
   path[0] = '\0';
@@ -30,10 +33,10 @@ int32_t LastError() { return int32_t(GetLastError()); }
 
 }  // namespace
 
-int32_t LoadPreset() {
+int32_t LoadPreset(HWND owner) {
   char path[kPathChars];
   OPENFILENAMEA ofn;
-  PrepareFileDialog(&ofn, path, "Parameters (*.prm)\0*.prm\0Any (*.*)\0*.*\0");
+  PrepareFileDialog(&ofn, owner, path, "Parameters (*.prm)\0*.prm\0Any (*.*)\0*.*\0");
   ofn.Flags = OFN_HIDEREADONLY | OFN_FILEMUSTEXIST;
   if (!GetOpenFileNameA(&ofn)) return 0;
   HANDLE file =
@@ -56,10 +59,10 @@ int32_t ReadPresetFile(HANDLE file) {
   return 0;
 }
 
-int32_t SavePreset() {
+int32_t SavePreset(HWND owner) {
   char path[kPathChars];
   OPENFILENAMEA ofn;
-  PrepareFileDialog(&ofn, path, "Parameters (*.prm)\0*.prm\0");
+  PrepareFileDialog(&ofn, owner, path, "Parameters (*.prm)\0*.prm\0");
   ofn.Flags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST;
   if (!GetSaveFileNameA(&ofn)) return 0;
   HANDLE file =

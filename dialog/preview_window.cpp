@@ -211,6 +211,11 @@ void DragPreview(HWND window, FilterRecord *record, int32_t x, int32_t y) {
     const int32_t grabY = y - previewState.imageRect.top;
     int32_t referenceX = x, referenceY = y;
     const Rect area = WindowToHostRect(visible);
+    // While the button is held the preview shows the document as it is,
+    // to compare; the result comes back with the release.
+    const bool filtered = previewState.previewOn;
+    SetPreviewOn(false);
+    RenderArea(record, area);
     // Polls without waiting and dispatches nothing: the image follows the
     // pointer until the button comes up (or the capture is taken away).
     while (!PollButtonRelease(window) && GetCapture() == window) {
@@ -221,6 +226,8 @@ void DragPreview(HWND window, FilterRecord *record, int32_t x, int32_t y) {
         referenceY = previewState.imageRect.top + grabY;
       }
     }
+    SetPreviewOn(filtered);
+    if (filtered) RenderArea(record, area);
   });
   ReleaseDC(window, dc);
   ReleaseCapture();

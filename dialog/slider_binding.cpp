@@ -42,18 +42,29 @@ void ShowInEdit(HWND dialog, uint32_t binding, int32_t value) {
     SetEditInt(dialog, BindingEditId(binding), value);
 }
 
+// What a bound box holds: no number at all, a number outside the range
+// (the nearest end), or one within it.
+enum class Reading { kNoNumber, kOutOfRange, kInRange };
+
 // The box's value in the slider's units, as OnEditChange and CommitEdit
-// read it: true within low..high, else the nearest end.
-bool ReadBoundEdit(HWND dialog, uint32_t binding, int32_t low, int32_t high,
-                   int32_t *value) {
+// read it: within low..high, else the nearest end.
+Reading ReadBoundEdit(HWND dialog, uint32_t binding, int32_t low, int32_t high,
+                      int32_t *value) {
   const int32_t editId = BindingEditId(binding);
   const int32_t decimals = BindingDecimals(binding);
-  if (decimals == 0) return ReadEditInt(dialog, editId, low, high, value);
-  char text[kFloatTextChars + 1] = "";
-  GetDlgItemTextA(dialog, editId, text, sizeof text);
-  PString typed;
-  CToPString(text, typed);
-  return EditUnitsFromText(typed, decimals, low, high, value);
+  bool isNumber = true, inRange;
+  if (decimals == 0) {
+    inRange = ReadEditInt(dialog, editId, low, high, value, &isNumber);
+  } else {
+    char text[kFloatTextChars + 1] = "";
+    GetDlgItemTextA(dialog, editId, text, sizeof text);
+    PString typed;
+    CToPString(text, typed);
+    isNumber = TextHasDigit(typed);
+    inRange = EditUnitsFromText(typed, decimals, low, high, value);
+  }
+  if (!isNumber) return Reading::kNoNumber;
+  return inRange ? Reading::kInRange : Reading::kOutOfRange;
 }
 
 void RedrawNow(HWND dialog, int32_t id) {
@@ -145,7 +156,10 @@ void OnEditChange(HWND dialog, int32_t sliderId) {
   const uint32_t binding = BindingOf(slider);
   int32_t low, high, value;
   SliderRange(slider, &low, &high);
-  ReadBoundEdit(dialog, binding, low, high, &value);
+  // A box emptied to type afresh, or a slip, leaves the value and the
+  // preview where they were.
+  if (ReadBoundEdit(dialog, binding, low, high, &value) == Reading::kNoNumber)
+    return;
   if (value == GetSliderValue(slider)) return;
   // The text stays as typed: the user is still typing.
   SetParamByIndex(BindingParamIndex(binding), value);
@@ -159,10 +173,14 @@ int32_t CommitEdit(HWND dialog, int32_t sliderId) {
   const uint32_t binding = BindingOf(slider);
   int32_t low, high, value;
   SliderRange(slider, &low, &high);
-  if (ReadBoundEdit(dialog, binding, low, high, &value)) {
+  const Reading reading = ReadBoundEdit(dialog, binding, low, high, &value);
+  if (reading == Reading::kInRange) {
     SetParamByIndex(BindingParamIndex(binding), value);
     return 0;
   }
+  // A box without a number shows the value in force again.
+  if (reading == Reading::kNoNumber)
+    value = GetParamByIndex(BindingParamIndex(binding));
   ShowInEdit(dialog, binding, value);
   return BindingEditId(binding);
 }
@@ -176,11 +194,12 @@ int32_t CommitAllEdits(HWND dialog) {
 }
 
 bool ReadEditInt(HWND dialog, int32_t editId, int32_t low, int32_t high,
-                 int32_t *value) {
+                 int32_t *value, bool *isNumber) {
   *value = low;
   BOOL converted = FALSE;
   const int32_t number =
       int32_t(GetDlgItemInt(dialog, editId, &converted, TRUE));
+  if (isNumber) *isNumber = converted != FALSE;
   if (!converted) return false;
   if (number < low) return false;
   if (number > high) {

@@ -55,6 +55,12 @@ int32_t SliderPositionFromValue(int32_t value, int32_t low, int32_t high,
   return vertical ? high + low - value : value;
 }
 
+bool TextHasDigit(const unsigned char *text) {
+  for (int32_t i = 1; i <= text[0]; ++i)
+    if (text[i] >= '0' && text[i] <= '9') return true;
+  return false;
+}
+
 bool ParseEditFloat(const unsigned char *text, float low, float high,
                     float *value) {
   *value = low;

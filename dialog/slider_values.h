@@ -36,6 +36,11 @@ int32_t SliderPositionFromValue(int32_t value, int32_t low, int32_t high,
 bool ParseEditFloat(const unsigned char *text, float low, float high,
                     float *value);
 
+// Whether a box's text holds a number at all: a digit somewhere in it.
+// A box without one (empty, or a slip such as "abc") leaves the value as
+// it was while the user types.
+bool TextHasDigit(const unsigned char *text);
+
 // The value a box's text stands for, in units of 1 / 10^decimals,
 // truncated toward zero from the text's own digits (0.7 gives 7 at one
 // decimal, where 0.7f x 10 would give 6). With decimals, within

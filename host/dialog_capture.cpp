@@ -19,14 +19,6 @@ constexpr UINT_PTR kWatchdogTimer = 0x7A11;
 constexpr UINT kWatchdogMilliseconds = 3000;
 constexpr int kMessageBoxTextId = 0xFFFF;
 
-std::string WindowText(HWND hwnd) {
-  int n = GetWindowTextLengthA(hwnd);
-  std::string text(size_t(n > 0 ? n : 0) + 1, '\0');
-  int got = GetWindowTextA(hwnd, &text[0], n + 1);
-  text.resize(size_t(got > 0 ? got : 0));
-  return text;
-}
-
 std::string ClassOf(HWND hwnd) {
   char name[64] = {};
   GetClassNameA(hwnd, name, sizeof name);
@@ -84,7 +76,7 @@ void CALLBACK Watchdog(HWND dialog, UINT, UINT_PTR id, DWORD) {
     }
   }
   CapturedDialog d;
-  d.caption = WindowText(dialog);
+  d.caption = WindowTextUtf8(dialog);
   d.window = reinterpret_cast<intptr_t>(dialog);
   d.forced = true;
   d.button = IDCANCEL;
@@ -100,10 +92,10 @@ LRESULT CALLBACK AfterWindowProc(int code, WPARAM wParam, LPARAM lParam) {
         !(g_capture.claim && g_capture.claim(msg->hwnd))) {
       CapturedDialog d;
       d.messageBox = IsMessageBox(msg->hwnd);
-      d.caption = WindowText(msg->hwnd);
+      d.caption = WindowTextUtf8(msg->hwnd);
       d.window = reinterpret_cast<intptr_t>(msg->hwnd);
       if (d.messageBox) {
-        d.text = WindowText(GetDlgItem(msg->hwnd, kMessageBoxTextId));
+        d.text = WindowTextUtf8(GetDlgItem(msg->hwnd, kMessageBoxTextId));
         d.button = DefaultButton(msg->hwnd);
       } else {
         d.button = g_capture.answer == DialogAnswer::kOk ? IDOK : IDCANCEL;
@@ -144,11 +136,20 @@ std::vector<CapturedDialog> TakeCapturedDialogs() {
 
 std::string DescribeCapturedDialog(const CapturedDialog &d) {
   std::string out = d.messageBox ? "message box" : "dialog";
-  out += " \"" + EscapeText(d.caption) + "\"";
+  out += " \"" + EscapeText(d.caption, true) + "\"";
   if (d.messageBox)
-    out += " \"" + EscapeText(d.text) + "\"";
+    out += " \"" + EscapeText(d.text, true) + "\"";
   out += " -> button " + std::to_string(d.button);
   if (d.forced)
     out += ", forced closed";
   return out;
+}
+
+std::string WindowTextUtf8(HWND window) {
+  wchar_t wide[1024] = L"";
+  const int chars = GetWindowTextW(window, wide, 1024);
+  char bytes[4096];
+  const int n = WideCharToMultiByte(CP_UTF8, 0, wide, chars, bytes,
+                                    sizeof bytes, nullptr, nullptr);
+  return std::string(bytes, size_t(n > 0 ? n : 0));
 }

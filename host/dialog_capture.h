@@ -34,3 +34,6 @@ void EndDialogCapture();
 std::vector<CapturedDialog> TakeCapturedDialogs();
 
 std::string DescribeCapturedDialog(const CapturedDialog &dialog);
+
+// A window's text in UTF-8, so that every language reads as it shows.
+std::string WindowTextUtf8(struct HWND__ *window);

@@ -4,6 +4,7 @@
 // after windows.h
 #include <commctrl.h>
 
+#include <atomic>
 #include <cstring>
 
 #include "host/dialog_capture.h"
@@ -49,6 +50,10 @@ struct ScriptState {
   SHORT(WINAPI *realGetAsyncKeyState)(int) = nullptr;
 };
 ScriptState g_script;
+// While a hold step keeps the button down, the module's drag loop has the
+// dialogs' thread: the steps up to the release run on a thread of their
+// own meanwhile, and the timer's steps wait.
+std::atomic<bool> g_holding{false};
 
 int32_t CurrentStep() { return int32_t(g_script.next) - 1; }
 
@@ -58,8 +63,10 @@ void Note(const std::string &what) {
 
 std::string StepName(size_t index) {
   static const char *const kNames[] = {
-      "type",  "drag",    "click",  "keys",          "press", "zoom", "pan",
-      "hover", "release", "choose", "choose-cancel", "show",  "shot", "wait"};
+      "type",   "drag",          "click", "keys", "press",
+      "zoom",   "pan",           "hover", "release", "hold",
+      "wheel",  "choose",        "choose-cancel", "show", "shot",
+      "wait"};
   static_assert(sizeof kNames / sizeof kNames[0] == int(StepKind::kWait) + 1,
                 "a name for every step");
   if (index >= g_script.steps.size()) return "the script's end";
@@ -159,15 +166,6 @@ void UnpatchModule() {
 
 // --- reading dialogs ----------------------------------------------------
 
-std::string Utf8Text(HWND window) {
-  wchar_t wide[512] = L"";
-  const int chars = GetWindowTextW(window, wide, 512);
-  char bytes[2048];
-  const int n = WideCharToMultiByte(CP_UTF8, 0, wide, chars, bytes,
-                                    sizeof bytes, nullptr, nullptr);
-  return std::string(bytes, size_t(n > 0 ? n : 0));
-}
-
 std::string ClassOf(HWND window) {
   char name[64] = "";
   GetClassNameA(window, name, sizeof name);
@@ -180,6 +178,13 @@ bool IsFileDialog(HWND dialog) {
   return HasItem(dialog, kFileNameCombo) || HasItem(dialog, kFileNameEdit);
 }
 
+// The focus of the dialogs' thread, read from any thread.
+HWND FocusOfDialogs() {
+  GUITHREADINFO info = {};
+  info.cbSize = sizeof info;
+  return GetGUIThreadInfo(g_script.thread, &info) ? info.hwndFocus : nullptr;
+}
+
 BOOL CALLBACK ReadControl(HWND child, LPARAM param) {
   auto *view = reinterpret_cast<DialogView *>(param);
   ControlView c;
@@ -188,12 +193,12 @@ BOOL CALLBACK ReadControl(HWND child, LPARAM param) {
   const LONG_PTR type = GetWindowLongPtrA(child, GWL_STYLE) & SS_TYPEMASK;
   const bool picture = lstrcmpiA(c.className.c_str(), "Static") == 0 &&
                        (type == SS_BITMAP || type == SS_ICON);
-  if (!picture) c.text = Utf8Text(child);  // a picture's is its resource's
+  if (!picture) c.text = WindowTextUtf8(child);  // a picture's is its resource's
   if (lstrcmpiA(c.className.c_str(), TRACKBAR_CLASSA) == 0)
     c.position = int32_t(SendMessageA(child, TBM_GETPOS, 0, 0));
   if (lstrcmpiA(c.className.c_str(), "Button") == 0)
     c.check = int32_t(SendMessageA(child, BM_GETCHECK, 0, 0));
-  c.focused = GetFocus() == child;
+  c.focused = FocusOfDialogs() == child;
   if (lstrcmpiA(c.className.c_str(), "Edit") == 0) {
     DWORD start = 0, end = 0;
     SendMessageA(child, EM_GETSEL, WPARAM(&start), LPARAM(&end));
@@ -239,9 +244,13 @@ std::string CursorName() {
 DialogView ReadView(HWND dialog) {
   DialogView view;
   view.step = CurrentStep();
-  view.caption = Utf8Text(dialog);
+  view.caption = WindowTextUtf8(dialog);
   EnumChildWindows(dialog, ReadControl, reinterpret_cast<LPARAM>(&view));
   view.cursor = CursorName();
+  if (HWND owner = GetWindow(dialog, GW_OWNER)) {
+    view.owner = WindowTextUtf8(owner);
+    view.ownerEnabled = IsWindowEnabled(owner) != FALSE;
+  }
   RECT r;
   GetWindowRect(dialog, &r);
   view.left = r.left;
@@ -343,24 +352,35 @@ struct PanJob {
   POINT from, to;  // screen
 };
 
+// Waits (two seconds at most) until the preview's drag loop has the
+// mouse, that is, holds the dialogs' thread.
+void WaitForDragLoop(HWND preview) {
+  GUITHREADINFO info = {};
+  info.cbSize = sizeof info;
+  for (int i = 0; i < 400; ++i) {
+    if (GetGUIThreadInfo(g_script.thread, &info) && info.hwndCapture == preview)
+      return;
+    Sleep(5);
+  }
+}
+
+// The pointer moves from one point of the screen to another in steps, as
+// a hand moves it.
+void MovePointer(POINT from, POINT to) {
+  constexpr int kSteps = 8;
+  for (int i = 1; i <= kSteps; ++i) {
+    SetCursorPos(from.x + (to.x - from.x) * i / kSteps,
+                 from.y + (to.y - from.y) * i / kSteps);
+    Sleep(30);
+  }
+}
+
 // Moves the pointer while the preview's drag loop holds the thread, then
 // lets the button go.
 DWORD WINAPI PanMover(void *param) {
   const PanJob *job = static_cast<PanJob *>(param);
-  GUITHREADINFO info = {};
-  info.cbSize = sizeof info;
-  for (int i = 0; i < 400; ++i) {
-    if (GetGUIThreadInfo(job->thread, &info) &&
-        info.hwndCapture == job->preview)
-      break;
-    Sleep(5);
-  }
-  constexpr int kSteps = 8;
-  for (int i = 1; i <= kSteps; ++i) {
-    SetCursorPos(job->from.x + (job->to.x - job->from.x) * i / kSteps,
-                 job->from.y + (job->to.y - job->from.y) * i / kSteps);
-    Sleep(30);
-  }
+  WaitForDragLoop(job->preview);
+  MovePointer(job->from, job->to);
   POINT end = job->to;
   ScreenToClient(job->preview, &end);
   PostMessageA(job->preview, WM_LBUTTONUP, 0, Point(end.x, end.y));
@@ -431,6 +451,104 @@ void Shoot(HWND dialog, const ScriptStep &s) {
       Problem("cannot write " + s.text + ": " + error);
   }
   g_script.result.shots.push_back(shot);
+}
+
+struct HoldJob {
+  HWND dialog, preview;
+};
+
+// The steps after a hold, up to its release, while the module's drag loop
+// holds the dialogs' thread: it answers the messages other threads send,
+// so what the dialog shows can be read and pictured from here.
+DWORD WINAPI StepsWhileHeld(void *param) {
+  const HoldJob job = *static_cast<HoldJob *>(param);
+  delete static_cast<HoldJob *>(param);
+  ScriptState &g = g_script;
+  WaitForDragLoop(job.preview);
+  bool released = false;
+  while (!released && g.next < g.steps.size()) {
+    const ScriptStep &s = g.steps[g.next++];
+    POINT at{s.x, s.y}, now;
+    GetCursorPos(&now);
+    switch (s.kind) {
+      case StepKind::kShow:
+        g.result.views.push_back(ReadView(job.dialog));
+        break;
+      case StepKind::kShot:
+        Shoot(job.dialog, s);
+        break;
+      case StepKind::kWait:
+        Sleep(DWORD(s.value));
+        break;
+      case StepKind::kHover:
+        ClientToScreen(job.preview, &at);
+        MovePointer(now, at);
+        break;
+      case StepKind::kPan:
+        MovePointer(now, POINT{now.x + s.dx, now.y + s.dy});
+        break;
+      case StepKind::kRelease:
+        ClientToScreen(job.preview, &at);
+        MovePointer(now, at);
+        PostMessageA(job.preview, WM_LBUTTONUP, 0, Point(s.x, s.y));
+        released = true;
+        break;
+      default:
+        Problem("cannot be done while the button is held; skipped");
+        break;
+    }
+    g.result.stepsDone = int32_t(g.next);
+  }
+  if (!released) {
+    Problem("the script ended with the button held; released");
+    PostMessageA(job.preview, WM_LBUTTONUP, 0, 0);
+  }
+  g.lastProgress = GetTickCount();
+  g_holding = false;
+  return 0;
+}
+
+// The button goes down over the preview and stays down: the steps up to
+// the release run meanwhile (StepsWhileHeld).
+void HoldButton(HWND dialog, const ScriptStep &s) {
+  HWND preview = GetDlgItem(dialog, kPreviewId);
+  if (!preview) {
+    Problem("no preview to hold the button on");
+    return;
+  }
+  POINT p{s.x, s.y};
+  ClientToScreen(preview, &p);
+  SetCursorPos(p.x, p.y);
+  g_holding = true;
+  HANDLE steps =
+      CreateThread(nullptr, 0, StepsWhileHeld, new HoldJob{dialog, preview}, 0,
+                   nullptr);
+  if (!steps) {
+    g_holding = false;
+    Problem("cannot start the thread of the held steps");
+    return;
+  }
+  CloseHandle(steps);
+  // Posted: the drag loop starts once this step has returned.
+  PostMessageA(preview, WM_LBUTTONDOWN, MK_LBUTTON, Point(s.x, s.y));
+}
+
+// The wheel over the preview: the system sends it to the focus, whose
+// default handling passes it up to the dialog.
+void TurnWheel(HWND dialog, const ScriptStep &s) {
+  HWND preview = GetDlgItem(dialog, kPreviewId);
+  if (!preview) {
+    Problem("no preview to turn the wheel over");
+    return;
+  }
+  POINT p{s.x, s.y};
+  ClientToScreen(preview, &p);
+  SetCursorPos(p.x, p.y);
+  HWND focus = FocusOfDialogs();
+  HWND to = focus && IsChild(dialog, focus) ? focus : dialog;
+  const int step = s.value > 0 ? WHEEL_DELTA : -WHEEL_DELTA;
+  for (int i = 0; i < (s.value > 0 ? s.value : -s.value); ++i)
+    SendMessageA(to, WM_MOUSEWHEEL, MAKEWPARAM(0, step), Point(p.x, p.y));
 }
 
 void Choose(HWND fileDialog, const ScriptStep &s) {
@@ -524,6 +642,12 @@ void Perform(HWND dialog, const ScriptStep &s) {
     case StepKind::kRelease:
       ReleaseButton(dialog, s);
       break;
+    case StepKind::kHold:
+      HoldButton(dialog, s);
+      break;
+    case StepKind::kWheel:
+      TurnWheel(dialog, s);
+      break;
     case StepKind::kChoose:
     case StepKind::kChooseCancel:
       Choose(dialog, s);
@@ -556,10 +680,10 @@ void PruneDialogs() {
       d.erase(d.begin() + long(i));
 }
 
-// The newest open dialog of the kind.
-HWND TopDialog(bool fileDialog) {
+// The newest open dialog of the kind (any: of either kind).
+HWND TopDialog(bool fileDialog, bool any) {
   for (auto it = g_script.dialogs.rbegin(); it != g_script.dialogs.rend(); ++it)
-    if (IsWindow(*it) && IsFileDialog(*it) == fileDialog) return *it;
+    if (IsWindow(*it) && (any || IsFileDialog(*it) == fileDialog)) return *it;
   return nullptr;
 }
 
@@ -575,6 +699,7 @@ void CloseLeftOpen() {
 
 void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
   ScriptState &g = g_script;
+  if (g_holding) return;
   PruneDialogs();
   TakeMessageBoxes();
   const DWORD now = GetTickCount();
@@ -588,7 +713,9 @@ void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
   const ScriptStep &s = g.steps[g.next];
   const bool fileStep =
       s.kind == StepKind::kChoose || s.kind == StepKind::kChooseCancel;
-  if (!g.running.empty() && !fileStep) {
+  // What a dialog shows is read from the newest one, a file dialog too.
+  const bool anyStep = s.kind == StepKind::kShow || s.kind == StepKind::kShot;
+  if (!g.running.empty() && !fileStep && !anyStep) {
     // A step that opened a dialog the script does not close in time is
     // ended by cancelling that dialog, so the next step can run.
     if (now - g.lastProgress > kIdleMilliseconds) {
@@ -605,7 +732,7 @@ void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
     }
     return;
   }
-  HWND target = TopDialog(fileStep);
+  HWND target = TopDialog(fileStep, anyStep);
   // A modal dialog shows itself when its queue first runs empty, which a
   // slow start can leave until after the first tick: it is worked once it
   // shows, and so has had its first paint.
@@ -716,31 +843,19 @@ DialogScriptResult EndDialogScript() {
   return result;
 }
 
-namespace {
-
-// Texts stay UTF-8, so that the labels read as they show; only what
-// would break a line is escaped.
-std::string LineText(const std::string &text) {
-  std::string out;
-  for (char c : text) {
-    if (c == '\r')
-      out += "\\r";
-    else if (c == '\n')
-      out += "\\n";
-    else
-      out += c;
-  }
-  return out;
-}
-
-}  // namespace
-
 std::string DescribeDialogView(const DialogView &view) {
-  std::string out =
-      "dialog \"" + LineText(view.caption) + "\", cursor " + view.cursor + "\n";
+  std::string out = "dialog \"" + EscapeText(view.caption, true) + "\", cursor " +
+                    view.cursor + ", at " + std::to_string(view.left) + "," +
+                    std::to_string(view.top) + " size " +
+                    std::to_string(view.width) + "x" +
+                    std::to_string(view.height);
+  if (!view.owner.empty())
+    out += ", owned by \"" + EscapeText(view.owner, true) + "\"" +
+           (view.ownerEnabled ? "" : " (disabled)");
+  out += "\n";
   for (const ControlView &c : view.controls) {
     out += "  " + std::to_string(c.id) + " " + c.className;
-    if (!c.text.empty()) out += " \"" + LineText(c.text) + "\"";
+    if (!c.text.empty()) out += " \"" + EscapeText(c.text, true) + "\"";
     if (lstrcmpiA(c.className.c_str(), TRACKBAR_CLASSA) == 0)
       out += " at " + std::to_string(c.position);
     if (c.check) out += " checked";

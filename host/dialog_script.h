@@ -34,6 +34,8 @@ struct DialogView {
   std::string caption;
   std::vector<ControlView> controls;
   std::string cursor;  // "arrow", "hand", "cross" or "other"
+  std::string owner;   // the owner window's caption (UTF-8)
+  bool ownerEnabled = true;
   int32_t left = 0, top = 0, width = 0, height = 0;  // on the screen
 
   const ControlView *Find(int32_t id) const;

@@ -62,7 +62,14 @@ bool ParseLine(const std::string &line, ScriptStep *step) {
   if (verb == "press") {
     step->kind = StepKind::kPress;
     if (n != 2) return false;
-    step->id = w[1] == "return" ? 13 : w[1] == "escape" ? 27 : 0;
+    // Virtual-key codes.
+    const struct {
+      const char *name;
+      int32_t key;
+    } keys[] = {{"return", 13}, {"escape", 27}, {"left", 37},
+                {"up", 38},     {"right", 39},  {"down", 40}};
+    for (const auto &k : keys)
+      if (w[1] == k.name) step->id = k.key;
     return step->id != 0;
   }
   if (verb == "zoom") {
@@ -85,9 +92,16 @@ bool ParseLine(const std::string &line, ScriptStep *step) {
     return Number(w[1], &step->dx) && Number(w[2], &step->dy) &&
            (n == 3 || (Number(w[3], &step->x) && Number(w[4], &step->y)));
   }
-  if (verb == "hover" || verb == "release") {
-    step->kind = verb == "hover" ? StepKind::kHover : StepKind::kRelease;
+  if (verb == "hover" || verb == "release" || verb == "hold") {
+    step->kind = verb == "hover"     ? StepKind::kHover
+                 : verb == "release" ? StepKind::kRelease
+                                     : StepKind::kHold;
     return n == 3 && Number(w[1], &step->x) && Number(w[2], &step->y);
+  }
+  if (verb == "wheel") {
+    step->kind = StepKind::kWheel;
+    return n == 4 && Number(w[1], &step->value) && Number(w[2], &step->x) &&
+           Number(w[3], &step->y);
   }
   if (verb == "choose") {
     step->kind = StepKind::kChoose;
@@ -148,11 +162,16 @@ const char *ScriptSyntax() {
          "  click ID [alt] [shift]   click a control with the keys held\n"
          "  ok | cancel        click 1 or 2\n"
          "  keys [alt] [shift] hold the keys (none: release them)\n"
-         "  press return|escape\n"
+         "  press return|escape|left|right|up|down   a key to the focus\n"
          "  zoom in|out|label\n"
          "  pan DX DY [X Y]    drag the preview from X,Y (its centre)\n"
          "  hover X Y          the pointer over the preview at X,Y\n"
          "  release X Y        the left button comes up there\n"
+         "  hold X Y           the left button goes down there and stays down;\n"
+         "                     until release X Y only show, shot, wait, hover\n"
+         "                     and pan (the pointer moves, the button held)\n"
+         "  wheel N X Y        N notches of the mouse wheel over the preview\n"
+         "                     at X,Y (N > 0 away from the user)\n"
          "  choose PATH | choose-cancel   in the open or save dialog\n"
          "  show               print what the dialog shows\n"
          "  shot [PATH]        a PNG picture of the dialog\n"

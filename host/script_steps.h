@@ -12,11 +12,13 @@ enum class StepKind {
   kDrag,          // drag ID VALUE: drag a slider's thumb to a value
   kClick,         // click ID [alt] [shift]: click a control, keys held
   kKeys,          // keys [alt] [shift]: hold (or, without words, release)
-  kPress,         // press return|escape: a key to the focused control
+  kPress,         // press KEY: return, escape or an arrow to the focus
   kZoom,          // zoom in|out|label: the zoom buttons or the label
   kPan,           // pan DX DY [X Y]: drag the preview image from X, Y
   kHover,         // hover X Y: move the pointer over the preview
   kRelease,       // release X Y: the left button comes up over the preview
+  kHold,          // hold X Y: the left button goes down there and stays
+  kWheel,         // wheel N X Y: N notches of the wheel (up: in) at X,Y
   kChoose,        // choose PATH: name a file in the open or save dialog
   kChooseCancel,  // choose-cancel: cancel the open or save dialog
   kShow,          // show: record what the dialog shows
@@ -26,8 +28,9 @@ enum class StepKind {
 
 struct ScriptStep {
   StepKind kind = StepKind::kShow;
-  int32_t id = 0;     // control id, slider value's slider, key (13, 27)
-  int32_t value = 0;  // slider value, zoom request (-1, 1, 0 label), ms
+  int32_t id = 0;     // control id, slider value's slider, virtual key
+  int32_t value = 0;  // slider value, zoom request (-1, 1, 0 label), ms,
+                      // wheel notches
   int32_t x = 0, y = 0, dx = 0, dy = 0;
   bool at = false;  // pan: x and y given (else from the view's centre)
   bool alt = false, shift = false;

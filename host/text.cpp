@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-std::string EscapeText(const std::string &text) {
+std::string EscapeText(const std::string &text, bool utf8) {
   std::string out;
   for (char ch : text) {
     unsigned char c = static_cast<unsigned char>(ch);
@@ -25,7 +25,7 @@ std::string EscapeText(const std::string &text) {
       out += "\\\\";
       break;
     default:
-      if (c < 0x20 || c > 0x7E) {
+      if (c < 0x20 || c == 0x7F || (c > 0x7F && !utf8)) {
         char buffer[8];
         std::snprintf(buffer, sizeof buffer, "\\x%02X", unsigned(c));
         out += buffer;

@@ -5,8 +5,10 @@
 #include <string>
 
 // Control characters, quotes, backslashes and bytes above 0x7E escaped
-// (\r, \n, \t, \", \\, \xNN), so that every record stays on one line.
-std::string EscapeText(const std::string &text);
+// (\r, \n, \t, \", \\, \xNN), so that every record stays on one line;
+// with utf8, bytes above 0x7F are kept, so that text in any language reads
+// as it shows.
+std::string EscapeText(const std::string &text, bool utf8 = false);
 
 // A Linux path ("/tmp/a.png") as Wine's drive Z ("Z:\tmp\a.png"); other
 // paths unchanged.

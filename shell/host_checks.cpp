@@ -55,17 +55,21 @@ int32_t CheckHostEnvironment(const FilterRecord *record) {
 }
 
 void ShowErrorMessage(int32_t code) {
-  char caption[kCaptionBytes] = "";
-  LoadStringA(ModuleInstance(), IDS_DISPLAY_NAME, caption, kCaptionBytes);
-  char text[kTextBytes] = "";
-  if (LoadStringA(ModuleInstance(), UINT(code), text, kTextBytes) <= 0) {
+  // Unicode calls: the Chinese texts read right whatever the system's code
+  // page.
+  wchar_t caption[kCaptionBytes] = L"";
+  LoadStringW(ModuleInstance(), IDS_DISPLAY_NAME, caption, kCaptionBytes);
+  wchar_t text[kTextBytes] = L"";
+  if (LoadStringW(ModuleInstance(), UINT(code), text, kTextBytes) <= 0) {
     const char *fallback = FallbackText(code);
+    char bytes[kTextBytes];
     if (fallback)
-      std::snprintf(text, sizeof text, "%s", fallback);
+      std::snprintf(bytes, sizeof bytes, "%s", fallback);
     else
-      std::snprintf(text, sizeof text, "Error %ld.", long(code));
+      std::snprintf(bytes, sizeof bytes, "Error %ld.", long(code));
+    MultiByteToWideChar(CP_ACP, 0, bytes, -1, text, kTextBytes);
   }
-  MessageBoxA(GetForegroundWindow(), text, caption,
+  MessageBoxW(GetForegroundWindow(), text, caption,
               MB_OK | MB_ICONHAND | MB_TASKMODAL);
 }
 

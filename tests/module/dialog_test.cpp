@@ -106,18 +106,21 @@ std::vector<int32_t> NineOf(const FilterParams &p) {
 }
 
 // The dialog's two faces: Chinese labels for a Chinese user interface,
-// English ones for every other, whatever the system's code page, with
-// Cancel's own label back after Alt and Shift; in English every box fits
-// its widest value; Cancel leaves the block and the settings file. Run
+// English ones for every other, whatever the system's code page, Reset
+// and Default in the face's language and Cancel's own label back after
+// them; every box fits its widest value; Cancel leaves the block and the settings file. Run
 // under a German and a Chinese locale too (TAVORIN_EXPECT_ACP: the code
 // page the run must have, TAVORIN_EXPECT_FACE: the face of the process's
 // own language), and in the 32-bit program, as its one dialog. Pictures
 // go to TAVORIN_SHOTS: the README's are dialog.png and dialog-chinese.png.
 
-// The labels of OK, Cancel, Load, Save and Preview.
-using Face = const char *[5];
-const Face kChinese = {"确定", " 取消 ", "载入...", "保存...", "预览"};
-const Face kEnglish = {"OK", "Cancel", "Load...", "Save...", "Preview"};
+// The labels of OK, Cancel, Load, Save and Preview, and Cancel's with Alt
+// and with Alt and Shift.
+using Face = const char *[7];
+const Face kChinese = {"确定",  " 取消 ", "载入...", "保存...",
+                       "预览", " 复位 ", " 默认 "};
+const Face kEnglish = {"OK",      "Cancel", "Load...", "Save...",
+                       "Preview", "Reset",  "Default"};
 
 // The longest text of every box's values, boxes 201 to 209.
 const char *const kWidest[9] = {"100.0", "100",  "100",  "-100", "-100",
@@ -170,19 +173,17 @@ TEST(DialogLocale, EachLanguageHasItsFace) {
     const int32_t buttons[5] = {1, 2, 3, 4, 6};
     for (int i = 0; i < 5; ++i)
       EXPECT_EQ(run.script.views[0].Text(buttons[i]), face[i]) << buttons[i];
-    EXPECT_EQ(run.script.views[1].Text(2), "Reset");
-    EXPECT_EQ(run.script.views[2].Text(2), "Default");
+    EXPECT_EQ(run.script.views[1].Text(2), face[5]);
+    EXPECT_EQ(run.script.views[2].Text(2), face[6]);
     EXPECT_EQ(run.script.views[3].Text(2), face[1]);
     EXPECT_EQ(NineOf(HeldBlock(&host.session).params), NineOf(given));
     EXPECT_EQ(ReadBytes(SettingsFilePath()), settings);
 
-    // In English every box takes and shows its widest value whole.
-    if (&face == &kEnglish) {
-      for (int i = 0; i < 9; ++i) {
-        const ControlView &box = *run.script.views[4].Find(201 + i);
-        EXPECT_EQ(box.text, kWidest[i]) << "box " << box.id;
-        EXPECT_LE(box.textWidth, box.textRoom) << "box " << box.id;
-      }
+    // Every box takes and shows its widest value whole.
+    for (int i = 0; i < 9; ++i) {
+      const ControlView &box = *run.script.views[4].Find(201 + i);
+      EXPECT_EQ(box.text, kWidest[i]) << "box " << box.id;
+      EXPECT_LE(box.textWidth, box.textRoom) << "box " << box.id;
     }
   }
 }
@@ -203,8 +204,17 @@ std::vector<int32_t> SliderPositions(const DialogView &v) {
   return out;
 }
 
-// In the Chinese face, whose boxes are as narrow as described: what the
-// dialog shows when it opens, Default and Reset, typing, dragging, OK with
+// The preview's part of a picture.
+std::vector<int32_t> PreviewOf(const ScriptShot &shot) {
+  std::vector<int32_t> out;
+  for (int32_t y = 0; y < shot.previewHeight; ++y)
+    for (int32_t x = 0; x < shot.previewWidth * 3; ++x)
+      out.push_back(SampleAt(shot.image, shot.previewLeft + x / 3,
+                             shot.previewTop + y, x % 3));
+  return out;
+}
+
+// In the Chinese face: what the dialog shows when it opens, Default and Reset, typing, dragging, OK with
 // bad boxes, and what OK leaves in the block.
 TEST(ParamDialog, OpensDefaultResetTypingDraggingAndOkWithBadBoxes) {
   ASSERT_NE(ProductModule().entry, nullptr);
@@ -215,13 +225,14 @@ TEST(ParamDialog, OpensDefaultResetTypingDraggingAndOkWithBadBoxes) {
   ScriptedRun run =
       host.Run(InvocationKind::kFromMenu,
                "show\nclick 2 alt shift\nshow\nclick 2 alt\nshow\n"
+               "shot\ntype 208 abc\ntype 209\nshot\n"
                "type 202 150\ndrag 104 2\ndrag 105 100\ndrag 106 -100\n"
-               "type 201 12.34\ntype 209\nshow\n"
-               "type 201 101\nok\nshow\nok\nshow\nok\nshow\nok\n");
+               "type 201 12.34\nshow\ntype 201 101\nok\nshow\nok\nshow\n"
+               "ok\nshow\nok\nshow\nok\n");
   SetDialogLanguage("");
   EXPECT_TRUE(run.failures.empty()) << run.failures[0];
   EXPECT_EQ(run.result, 0);
-  ASSERT_EQ(run.script.views.size(), 7u);
+  ASSERT_EQ(run.script.views.size(), 8u);
   const DialogView &v = run.script.views[0];
 
   // A radius of 7 tenths shows as 0.7; vertical sliders have 100 on top.
@@ -241,24 +252,27 @@ TEST(ParamDialog, OpensDefaultResetTypingDraggingAndOkWithBadBoxes) {
                                       "0", "0"}));
   EXPECT_EQ(EditTexts(run.script.views[2]), EditTexts(v));
 
-  // Typing moves the slider but leaves the text as typed (a full box
-  // takes no more: 12.3 of 12.34); a colour drag to 2 falls into the
-  // centre detent and shows 0; an empty box is the low end at once.
+  // Typing moves the slider but leaves the text as typed (12.34 stores
+  // 12.3); a colour drag to 2 falls into the
+  // centre detent and shows 0; a box without a number leaves the value,
+  // the slider and the preview where they were.
   const DialogView &typed = run.script.views[3];
   EXPECT_EQ(EditTexts(typed),
-            (std::vector<std::string>{"12.3", "150", "0", "0", "100", "-100",
-                                      "4", "50", ""}));
+            (std::vector<std::string>{"12.34", "150", "0", "0", "100", "-100",
+                                      "4", "abc", ""}));
   EXPECT_EQ(SliderPositions(typed),
-            (std::vector<int32_t>{123, 100, 0, -2, -100, 100, -4, -50, 100}));
+            (std::vector<int32_t>{123, 100, 0, -2, -100, 100, -4, -50, -100}));
+  ASSERT_EQ(run.script.shots.size(), 2u);
+  EXPECT_TRUE(PreviewOf(run.script.shots[0]) == PreviewOf(run.script.shots[1]));
 
   // OK checks the boxes in slider order and reports the first bad one:
   // rewritten to the nearest end, selected, with a beep; the dialog stays.
-  // A box without a number gets the low end.
+  // A box without a number gets the value in force.
   const struct {
     int32_t id;
     const char *text;
-  } bad[] = {{201, "100.0"}, {202, "100"}, {209, "-100"}};
-  for (size_t i = 0; i < 3; ++i) {
+  } bad[] = {{201, "100.0"}, {202, "100"}, {208, "50"}, {209, "100"}};
+  for (size_t i = 0; i < 4; ++i) {
     const DialogView &view = run.script.views[i + 4];
     EXPECT_EQ(view.Text(bad[i].id), bad[i].text);
     EXPECT_TRUE(view.Focused(bad[i].id));
@@ -266,14 +280,14 @@ TEST(ParamDialog, OpensDefaultResetTypingDraggingAndOkWithBadBoxes) {
               int32_t(std::strlen(bad[i].text)));
   }
   EXPECT_EQ(run.script.views[4].Text(202), "150");
-  EXPECT_EQ(run.Events(), std::vector<std::string>(3, "beep exclamation"));
+  EXPECT_EQ(run.Events(), std::vector<std::string>(4, "beep exclamation"));
 
   // What OK stored in the block, with the flag cleared: a repeat with that
   // block filters the same. The watch cursor was suspended only while the
   // dialog was open.
   const ParamBlock block = HeldBlock(&host.session);
   EXPECT_EQ(NineOf(block.params),
-            (std::vector<int32_t>{1000, 100, 0, 0, 100, -100, 4, 50, -100}));
+            (std::vector<int32_t>{1000, 100, 0, 0, 100, -100, 4, 50, 100}));
   EXPECT_EQ(block.params.showDialog, 0);
   std::vector<intptr_t> watch;
   for (const PropertyCall &p : host.session.properties)
@@ -303,11 +317,20 @@ TEST(DialogPresets, SavedValuesComeBackAndOtherFilesAreRefused) {
   // Saved under a name typed without its extension; the dialog adds it.
   ScriptedRun run = host.Run(
       InvocationKind::kFromMenu,
-      "click 4\nchoose " + stem + "\nclick 2 alt shift\nshow\nclick 3\n" +
+      "click 4\nshow\nchoose " + stem + "\nclick 2 alt shift\nshow\nclick 3\n" +
           "choose " + stem + ".prm\nshow\nclick 3\nchoose-cancel\nshow\nok\n");
   ASSERT_TRUE(run.failures.empty()) << run.failures[0];
   ASSERT_EQ(run.result, 0);
-  ASSERT_EQ(run.script.views.size(), 3u);
+  ASSERT_EQ(run.script.views.size(), 4u);
+  // The save dialog lies over ours, which it keeps disabled: OK cannot be
+  // clicked behind it.
+  const DialogView &save = run.script.views[0], &ours = run.script.views[1];
+  EXPECT_EQ(save.owner, "Tavorin");
+  EXPECT_FALSE(save.ownerEnabled);
+  EXPECT_TRUE(save.left >= ours.left && save.top >= ours.top &&
+              save.left + save.width <= ours.left + ours.width &&
+              save.top + save.height <= ours.top + ours.height);
+  run.script.views.erase(run.script.views.begin());
   EXPECT_EQ(run.script.views[0].Text(201), "1.0");  // the defaults between
   EXPECT_EQ(run.script.views[1].Text(201), "12.3");
   EXPECT_EQ(run.script.views[1].Text(204), "-100");
@@ -351,6 +374,15 @@ TEST(DialogPresets, SavedValuesComeBackAndOtherFilesAreRefused) {
     script += "click 3\nchoose " + TempPath(f.name) + "\nshow\n";
   }
   run = host.Run(InvocationKind::kFromMenu, script + "ok\n");
+  // The Chinese face's messages are Chinese.
+  SetDialogLanguage("zh-CN");
+  const ScriptedRun chinese = host.Run(
+      InvocationKind::kFromMenu, "click 3\nchoose " + TempPath("foreign.prm") +
+                                     "\ncancel\n");
+  SetDialogLanguage("");
+  ASSERT_EQ(chinese.script.events.size(), 1u);
+  EXPECT_NE(chinese.Events()[0].find("由另一个插件创建"), std::string::npos)
+      << chinese.Events()[0];
   for (const auto &f : files) DeleteFileA(TempPath(f.name).c_str());
   ASSERT_TRUE(run.failures.empty()) << run.failures[0];
   ASSERT_EQ(run.script.views.size(), 4u);
@@ -408,12 +440,14 @@ TEST(DialogPreview, OnTheScreen) {
   for (int i = 0; i < 3; ++i) script += "pan 500 400\n";
   script += "shot\n";
   for (int i = 0; i < 6; ++i) script += "pan -500 -400\n";
-  script += "shot\nzoom in\nzoom in\nshow\nzoom label\nshow\nzoom label\n";
+  // Held, the button shows the document; released, the result.
+  script += "shot\nhold 9 9\nshot\nrelease 9 9\nshot\n";
+  script += "zoom in\nzoom in\nshow\nzoom label\nshow\nzoom label\n";
   ScriptedRun run = host.Run(InvocationKind::kFromMenu, script + "show\nok\n");
   ASSERT_TRUE(run.failures.empty()) << run.failures[0];
   ASSERT_EQ(run.result, 0);
   ASSERT_EQ(run.script.views.size(), 7u);
-  ASSERT_EQ(run.script.shots.size(), 3u);
+  ASSERT_EQ(run.script.shots.size(), 5u);
   std::vector<std::string> labels;
   for (const DialogView &v : run.script.views) labels.push_back(v.Text(9));
   EXPECT_EQ(labels, (std::vector<std::string>{"50%", "50%", "100%", "100%",
@@ -429,7 +463,14 @@ TEST(DialogPreview, OnTheScreen) {
     EXPECT_EQ(SampleAt(fit.image, fit.previewLeft, fit.previewTop, p), 128);
   const int32_t w = fit.previewWidth, h = fit.previewHeight;
   EXPECT_EQ(Mismatches(run.script.shots[1], result, 1, 1), 0);
-  EXPECT_EQ(Mismatches(run.script.shots[2], result, 699 - w, 519 - h), 0);
+  const struct {
+    const HostImage &image;
+    size_t shot;
+  } corners[] = {{result, 2}, {document, 3}, {result, 4}};
+  for (const auto &c : corners)
+    EXPECT_EQ(Mismatches(run.script.shots[c.shot], c.image, 699 - w, 519 - h),
+              0)
+        << "shot " << c.shot;
 }
 
 TEST(AboutBox, LandsOverTheOwnerAndClosesByClickEnterAndEscape) {
