@@ -2,6 +2,9 @@
 
 #include <xmmintrin.h>
 
+#include <cctype>
+#include <cstdlib>
+
 namespace {
 
 const EngineKernels *chosenKernels = nullptr;
@@ -70,11 +73,40 @@ bool UseSimdPath(SimdPath path) {
   return true;
 }
 
+bool SimdPathNamed(const char *name, SimdPath *path) {
+  if (name == nullptr) return false;
+  static const char *const kNames[] = {"sse2", "avx2", "avx512"};
+  for (SimdPath candidate : kSimdPaths) {
+    const char *expected = kNames[int(candidate)];
+    const char *given = name;
+    while (*expected != '\0' &&
+           std::tolower(static_cast<unsigned char>(*given)) == *expected) {
+      ++expected;
+      ++given;
+    }
+    if (*expected == '\0' && *given == '\0') {
+      *path = candidate;
+      return true;
+    }
+  }
+  return false;
+}
+
 const EngineKernels &Kernels() {
   if (chosenKernels == nullptr) {
+    SimdPath chosen = SimdPath::kSse2;
     for (SimdPath path : kSimdPaths) {
-      if (Supported(path)) chosenKernels = &KernelsOf(path);
+      if (Supported(path)) chosen = path;
     }
+    // A user may hold the engine to slower kernels, to measure them or to
+    // get round a processor's fault; a path the processor lacks falls back
+    // to the best it has.
+    SimdPath named;
+    if (SimdPathNamed(std::getenv("TAVORIN_KERNELS"), &named) &&
+        Supported(named)) {
+      chosen = named;
+    }
+    chosenKernels = &KernelsOf(chosen);
   }
   return *chosenKernels;
 }

@@ -138,6 +138,7 @@ int RunHostCommand(const CliOptions &o, FILE *out) {
     AttachGlobalBook(&session);
     SetSessionPipl(&session, module.pipls[size_t(module.chosen)].info);
     Print(out, std::string("host: ") + ArchName(HostArch()) + "\n");
+    Print(out, "kernels: " + ModuleKernelsText() + "\n");
     Print(out, DescribeHostSetup(session));
     if (!o.loadBlock.empty()) {
       std::vector<uint8_t> block;

@@ -2,7 +2,9 @@
 
 #include <windows.h>
 
+#include <cctype>
 #include <cstdio>
+#include <cstdlib>
 
 #include "host/global_book.h"
 #include "host/pe_header.h"
@@ -142,6 +144,35 @@ CodeArch HostArch() {
 
 const char *ArchName(CodeArch arch) {
   return arch == CodeArch::kX64 ? "x64" : "x86";
+}
+
+std::string ModuleKernelsText() {
+  __builtin_cpu_init();
+  const bool avx2 = __builtin_cpu_supports("avx2");
+  // Only the 64-bit module has AVX-512 kernels.
+  const bool avx512 =
+      HostArch() == CodeArch::kX64 && __builtin_cpu_supports("avx512f") &&
+      __builtin_cpu_supports("avx512bw") &&
+      __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512vl");
+  const char *best = avx512 ? "AVX-512" : avx2 ? "AVX2" : "SSE2";
+  const char *given = std::getenv("TAVORIN_KERNELS");
+  if (given == nullptr)
+    return std::string(best) + " (the processor's best)";
+  std::string name(given);
+  for (char &c : name)
+    c = char(std::tolower(static_cast<unsigned char>(c)));
+  const bool known = name == "sse2" || name == "avx2" || name == "avx512";
+  const bool held = name == "sse2" || (name == "avx2" && avx2) ||
+                    (name == "avx512" && avx512);
+  const std::string setting = "TAVORIN_KERNELS=" + std::string(given);
+  if (held)
+    return std::string(name == "sse2"   ? "SSE2"
+                       : name == "avx2" ? "AVX2"
+                                        : "AVX-512") +
+           " (" + setting + ")";
+  return std::string(best) + " (the processor's best: " + setting +
+         (known ? " names kernels this module cannot run here)"
+                : " names no kernels)");
 }
 
 bool ReadModuleFile(const std::string &path, ModuleFile *m,

@@ -46,6 +46,11 @@ struct ModuleFile {
 
 CodeArch HostArch();
 const char *ArchName(CodeArch arch);
+// The kernels a module of this host's architecture runs here, and why:
+// the processor's best, or those TAVORIN_KERNELS names where the
+// processor has them. The module does not say, so the host applies the
+// module's rule itself.
+std::string ModuleKernelsText();
 
 // Reads the file header, the version resource and every "PIPL" resource, and
 // picks the list to run. False when the file cannot be read as a module at all

@@ -17,6 +17,18 @@ if(TAVORIN_WIN64_DIR)
     FIXTURES_REQUIRED wine
     ENVIRONMENT "TAVORIN_MODULE=${TAVORIN_WIN64_DIR}/Tavorin64.8bf;TAVORIN_MODULE32=${TAVORIN_WIN32_DIR}/Tavorin.8bf;TAVORIN_MODULE64=${TAVORIN_WIN64_DIR}/Tavorin64.8bf;TAVORIN_RELEASE_MODULE=${TAVORIN_WIN64_DIR}/release/Tavorin64.8bf")
 
+  # The module held to each slower path by the environment, as a user
+  # may hold it: the same bytes as the engine's.
+  foreach(kernels sse2 avx2)
+    add_test(NAME module64.${kernels}
+             COMMAND ${tavorin_scripts}/wine-run 64
+                     ${TAVORIN_WIN64_DIR}/tests/module/module_tests.exe
+                     --gtest_filter=Run.WholeImagesMatchTheEngineBitForBit)
+    set_tests_properties(module64.${kernels} PROPERTIES
+      FIXTURES_REQUIRED wine
+      ENVIRONMENT "TAVORIN_KERNELS=${kernels};TAVORIN_MODULE=${TAVORIN_WIN64_DIR}/Tavorin64.8bf;TAVORIN_RELEASE_MODULE=${TAVORIN_WIN64_DIR}/release/Tavorin64.8bf")
+  endforeach()
+
   # A short soak: sixty random invocations, checked like the long one
   # (scripts/soak), with enough real dialogs that the objects they leave
   # behind are counted after the first.
@@ -49,7 +61,7 @@ endif()
 # Both test programs read and write the user's last-used settings file in
 # the one prefix (and the 64-bit one briefly moves the user's
 # application-data folder): never at the same time.
-foreach(test module64 module32 soak64)
+foreach(test module64 module64.sse2 module64.avx2 module32 soak64)
   if(TEST ${test})
     set_property(TEST ${test} APPEND PROPERTY RESOURCE_LOCK settings-file)
   endif()

@@ -86,6 +86,18 @@ TEST(ColourSpace, Every8BitColourComesBackUnchangedOnEveryPath) {
   UseSimdPath(chosen);
 }
 
+// TAVORIN_KERNELS names a path whole, in any case: no prefix, no more.
+TEST(ColourSpace, KernelPathsByName) {
+  const std::pair<const char *, int> cases[] = {
+      {"sse2", 0},   {"AVX2", 1}, {"Avx512", 2}, {"avx", -1},
+      {"avx2x", -1}, {"", -1},    {nullptr, -1}};
+  for (const auto &[name, expected] : cases) {
+    SimdPath path = SimdPath::kSse2;
+    const bool named = SimdPathNamed(name, &path);
+    EXPECT_EQ(named ? int(path) : -1, expected) << (name ? name : "null");
+  }
+}
+
 TEST(ColourSpace, Forward8BitExamples) {
   const std::pair<Triple, Triple> cases[] = {
       {{255, 255, 255}, {0, 0, 1024}},     {{0, 0, 0}, {0, 0, 0}},
