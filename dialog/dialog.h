@@ -59,6 +59,10 @@ void UpdateZoomLabel(HWND dialog);
 void ZoomLabelClick(HWND dialog, int32_t x, int32_t y);
 void OnZoomCommand(HWND dialog, int32_t id, int32_t code);
 void SubclassZoomButton(HWND button);
+// The mouse wheel at a point of the screen: over the preview, a zoom step
+// a notch about the pointer (true); elsewhere nothing (false).
+bool OnPreviewWheel(HWND dialog, int32_t delta, int32_t screenX,
+                    int32_t screenY);
 
 // The preview's buffer, held while the dialog is open (preview_buffer.cpp).
 int32_t AllocPreviewBuffer(FilterRecord *record);

@@ -230,6 +230,11 @@ INT_PTR CALLBACK ParamDialogProc(HWND dialog, UINT message, WPARAM wParam,
     case WM_LBUTTONUP:
       ZoomLabelClick(dialog, int16_t(LOWORD(lParam)), int16_t(HIWORD(lParam)));
       return FALSE;
+    case WM_MOUSEWHEEL:
+      // Where the system sends the wheel to the focus, its default
+      // handling passes it up to us.
+      return OnPreviewWheel(dialog, int16_t(HIWORD(wParam)),
+                            int16_t(LOWORD(lParam)), int16_t(HIWORD(lParam)));
     default:
       UpdateCancelLabel(dialog);
       return FALSE;

@@ -105,14 +105,18 @@ int32_t SetupPreviewView(FilterRecord *record, const WindowRect &viewRect) {
 }
 
 bool ZoomPreview(FilterRecord *record, int32_t request) {
+  const WindowRect &view = previewState.viewRect;
+  return ZoomPreviewAt(record, request, (view.left + view.right) >> 1,
+                       (view.top + view.bottom) >> 1);
+}
+
+bool ZoomPreviewAt(FilterRecord *record, int32_t request, int32_t centreX,
+                   int32_t centreY) {
   PreviewState &s = previewState;
-  const WindowRect &view = s.viewRect;
-  const int32_t fit = FitReduction(record, view);
+  const int32_t fit = FitReduction(record, s.viewRect);
   int32_t d = s.reduction, m = s.magnification;
 
-  // The image point under the view's centre, in sixteenths of a pixel.
-  const int32_t centreX = (view.left + view.right) >> 1;
-  const int32_t centreY = (view.top + view.bottom) >> 1;
+  // The image point under the anchor, in sixteenths of a pixel.
   const int32_t x16 = ((centreX - s.imageRect.left) * 16 * d + (m >> 1)) / m;
   const int32_t y16 = ((centreY - s.imageRect.top) * 16 * d + (m >> 1)) / m;
 

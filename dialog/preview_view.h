@@ -58,8 +58,12 @@ int32_t ZoomPercent();
 // Fit zoom, centred image, the record's planes, padding and rate, then
 // the engine's tables. Returns 0.
 int32_t SetupPreviewView(FilterRecord *record, const WindowRect &viewRect);
-// False when the request changed nothing.
+// False when the request changed nothing. ZoomPreviewAt keeps the image
+// point under (x, y) of the window there instead of the one under the
+// view's centre (the mouse wheel zooms about the pointer).
 bool ZoomPreview(FilterRecord *record, int32_t request);
+bool ZoomPreviewAt(FilterRecord *record, int32_t request, int32_t x,
+                   int32_t y);
 bool PanImage(int32_t dx, int32_t dy);
 bool IsOnImage(int32_t x, int32_t y);
 // imageRect within viewRect; false when they do not meet.

@@ -191,6 +191,10 @@ LRESULT CALLBACK PreviewWindowProc(HWND window, UINT message, WPARAM wParam,
     case WM_LBUTTONUP:
       Release(lParam);
       return 0;
+    case WM_MOUSEWHEEL:
+      OnPreviewWheel(GetParent(window), int16_t(HIWORD(wParam)),
+                     int16_t(LOWORD(lParam)), int16_t(HIWORD(lParam)));
+      return 0;
     default:
       return DefWindowProcA(window, message, wParam, lParam);
   }
@@ -284,6 +288,21 @@ void OnZoomCommand(HWND dialog, int32_t id, int32_t code) {
     default:
       break;
   }
+}
+
+bool OnPreviewWheel(HWND dialog, int32_t delta, int32_t screenX,
+                    int32_t screenY) {
+  HWND window = GetDlgItem(dialog, IDC_PREVIEW_FRAME);
+  FilterRecord *record = previewState.record;
+  if (!window || !record || delta == 0) return false;
+  POINT p{screenX, screenY};
+  ScreenToClient(window, &p);
+  RECT client;
+  GetClientRect(window, &client);
+  if (!PtInRect(&client, p)) return false;
+  if (ZoomPreviewAt(record, delta > 0 ? kZoomIn : kZoomOut, p.x, p.y))
+    RefreshPreview(dialog);
+  return true;
 }
 
 void ZoomLabelClick(HWND dialog, int32_t x, int32_t y) {

@@ -123,6 +123,8 @@ int32_t GetSliderValue(HWND slider) {
   const int32_t position = int32_t(SendMessageA(slider, TBM_GETPOS, 0, 0));
   int32_t low, high;
   SliderRange(slider, &low, &high);
+  if (SquareLawTravel(GetDlgCtrlID(slider)))
+    return SquareLawValue(position, high);
   return SliderValueFromPosition(position, low, high, IsVertical(slider));
 }
 
@@ -130,7 +132,9 @@ void SetSliderValue(HWND slider, int32_t value) {
   int32_t low, high;
   SliderRange(slider, &low, &high);
   const int32_t position =
-      SliderPositionFromValue(value, low, high, IsVertical(slider));
+      SquareLawTravel(GetDlgCtrlID(slider))
+          ? SquareLawPosition(value, high)
+          : SliderPositionFromValue(value, low, high, IsVertical(slider));
   SendMessageA(slider, TBM_SETPOS, TRUE, LPARAM(int16_t(position)));
 }
 
@@ -140,11 +144,25 @@ int32_t SliderForEdit(int32_t editId) {
 }
 
 void OnSliderScroll(HWND dialog, int32_t code, HWND slider) {
-  if (code != TB_THUMBTRACK && code != TB_THUMBPOSITION) return;
   const int32_t id = slider ? GetDlgCtrlID(slider) : 0;
   if (id < firstSliderId || id >= firstSliderId + boundCount) return;
-  const int32_t value = GetSliderValue(slider);
   const uint32_t binding = BindingOf(slider);
+  int32_t value;
+  if (code == TB_THUMBTRACK || code == TB_THUMBPOSITION) {
+    value = GetSliderValue(slider);
+  } else if ((code == TB_LINEUP || code == TB_LINEDOWN) &&
+             SquareLawTravel(id)) {
+    // On a square-law travel one position is not one step: the arrow
+    // keys step the value itself, a tenth of a pixel at every radius.
+    int32_t low, high;
+    SliderRange(slider, &low, &high);
+    value = GetParamByIndex(BindingParamIndex(binding)) +
+            (code == TB_LINEDOWN ? 1 : -1);
+    value = value < low ? low : value > high ? high : value;
+    SetSliderValue(slider, value);
+  } else {
+    return;
+  }
   SetParamByIndex(BindingParamIndex(binding), value);
   ShowInEdit(dialog, binding, value);
   RedrawPreviewNow(dialog);

@@ -42,6 +42,26 @@ bool SliderRangeFor(int32_t sliderId, int32_t *low, int32_t *high) {
   return false;
 }
 
+bool SquareLawTravel(int32_t sliderId) { return sliderId == 101; }
+
+int32_t SquareLawValue(int32_t position, int32_t high) {
+  if (high <= 0) return 0;
+  const int64_t p = position;
+  return int32_t((p * p + high / 2) / high);
+}
+
+int32_t SquareLawPosition(int32_t value, int32_t high) {
+  if (high <= 0 || value <= 0) return 0;
+  int32_t position = 0;
+  while (position < high && SquareLawValue(position + 1, high) <= value)
+    ++position;
+  // The last position not above the value, or the next one when nearer.
+  if (position < high && SquareLawValue(position + 1, high) - value <
+                             value - SquareLawValue(position, high))
+    ++position;
+  return position;
+}
+
 int32_t SliderValueFromPosition(int32_t position, int32_t low, int32_t high,
                                 bool vertical) {
   const int32_t value = vertical ? high + low - position : position;

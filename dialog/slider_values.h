@@ -24,6 +24,14 @@ int32_t PowerOfTen(int32_t decimals);
 // trackbar's standard range of 0..100.
 bool SliderRangeFor(int32_t sliderId, int32_t *low, int32_t *high);
 
+// The radius slider's travel gives the small radii most of its length:
+// the value grows with the square of the position, so that half the
+// travel reaches a quarter of the range (25 pixels) and a tenth of it a
+// hundredth (1 pixel). The position of a value is the nearest one.
+bool SquareLawTravel(int32_t sliderId);
+int32_t SquareLawValue(int32_t position, int32_t high);
+int32_t SquareLawPosition(int32_t value, int32_t high);
+
 // A slider's logical value from its position, and back.
 int32_t SliderValueFromPosition(int32_t position, int32_t low, int32_t high,
                                 bool vertical);

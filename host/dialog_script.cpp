@@ -533,8 +533,8 @@ void HoldButton(HWND dialog, const ScriptStep &s) {
   PostMessageA(preview, WM_LBUTTONDOWN, MK_LBUTTON, Point(s.x, s.y));
 }
 
-// The wheel over the preview: the system sends it to the focus, whose
-// default handling passes it up to the dialog.
+// The wheel over the preview, sent to the window under the pointer as
+// current Windows sends it (older ones send it to the focus).
 void TurnWheel(HWND dialog, const ScriptStep &s) {
   HWND preview = GetDlgItem(dialog, kPreviewId);
   if (!preview) {
@@ -544,11 +544,9 @@ void TurnWheel(HWND dialog, const ScriptStep &s) {
   POINT p{s.x, s.y};
   ClientToScreen(preview, &p);
   SetCursorPos(p.x, p.y);
-  HWND focus = FocusOfDialogs();
-  HWND to = focus && IsChild(dialog, focus) ? focus : dialog;
   const int step = s.value > 0 ? WHEEL_DELTA : -WHEEL_DELTA;
   for (int i = 0; i < (s.value > 0 ? s.value : -s.value); ++i)
-    SendMessageA(to, WM_MOUSEWHEEL, MAKEWPARAM(0, step), Point(p.x, p.y));
+    SendMessageA(preview, WM_MOUSEWHEEL, MAKEWPARAM(0, step), Point(p.x, p.y));
 }
 
 void Choose(HWND fileDialog, const ScriptStep &s) {

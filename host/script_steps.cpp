@@ -158,7 +158,8 @@ bool ParseScript(const std::string &text, std::vector<ScriptStep> *steps,
 
 const char *ScriptSyntax() {
   return "  type ID TEXT       select an edit box's text and type TEXT\n"
-         "  drag ID VALUE      drag a slider's thumb to VALUE\n"
+         "  drag ID VALUE      drag a slider's thumb to VALUE (the radius\n"
+         "                     slider's: its position along it, 0 to 1000)\n"
          "  click ID [alt] [shift]   click a control with the keys held\n"
          "  ok | cancel        click 1 or 2\n"
          "  keys [alt] [shift] hold the keys (none: release them)\n"

@@ -9,7 +9,8 @@
 
 enum class StepKind {
   kType,          // type ID TEXT: select the box's text and type over it
-  kDrag,          // drag ID VALUE: drag a slider's thumb to a value
+  kDrag,          // drag ID VALUE: drag a slider's thumb to a value (a
+                  // position on the radius slider's square-law travel)
   kClick,         // click ID [alt] [shift]: click a control, keys held
   kKeys,          // keys [alt] [shift]: hold (or, without words, release)
   kPress,         // press KEY: return, escape or an arrow to the focus

@@ -198,9 +198,10 @@ std::vector<std::string> EditTexts(const DialogView &v) {
   return out;
 }
 
+// The linear sliders, 102 to 109.
 std::vector<int32_t> SliderPositions(const DialogView &v) {
   std::vector<int32_t> out;
-  for (int32_t id = 101; id <= 109; ++id) out.push_back(v.Position(id));
+  for (int32_t id = 102; id <= 109; ++id) out.push_back(v.Position(id));
   return out;
 }
 
@@ -239,8 +240,12 @@ TEST(ParamDialog, OpensDefaultResetTypingDraggingAndOkWithBadBoxes) {
   EXPECT_EQ(EditTexts(v),
             (std::vector<std::string>{"0.7", "33", "0", "-100", "-3", "0", "4",
                                       "50", "100"}));
+  // The radius's travel is square-law: 0.7 of 100 pixels lies at
+  // sqrt(0.007) of the travel, position 84 of 1000 (give or take the
+  // values that share a position).
+  EXPECT_NEAR(v.Position(101), 84, 2);
   EXPECT_EQ(SliderPositions(v),
-            (std::vector<int32_t>{7, 33, 0, 100, 3, 0, -4, -50, -100}));
+            (std::vector<int32_t>{33, 0, 100, 3, 0, -4, -50, -100}));
   EXPECT_TRUE(v.Focused(201));
   EXPECT_EQ(v.Find(201)->selectionStart, 0);
   EXPECT_EQ(v.Find(201)->selectionEnd, 3);
@@ -260,8 +265,9 @@ TEST(ParamDialog, OpensDefaultResetTypingDraggingAndOkWithBadBoxes) {
   EXPECT_EQ(EditTexts(typed),
             (std::vector<std::string>{"12.34", "150", "0", "0", "100", "-100",
                                       "4", "abc", ""}));
+  EXPECT_NEAR(typed.Position(101), 351, 2);  // sqrt(0.123) of 1000
   EXPECT_EQ(SliderPositions(typed),
-            (std::vector<int32_t>{123, 100, 0, -2, -100, 100, -4, -50, -100}));
+            (std::vector<int32_t>{100, 0, -2, -100, 100, -4, -50, -100}));
   ASSERT_EQ(run.script.shots.size(), 2u);
   EXPECT_TRUE(PreviewOf(run.script.shots[0]) == PreviewOf(run.script.shots[1]));
 
@@ -298,6 +304,25 @@ TEST(ParamDialog, OpensDefaultResetTypingDraggingAndOkWithBadBoxes) {
   EXPECT_EQ(repeat.Run(InvocationKind::kRepeat, "").result, 0);
   EXPECT_EQ(repeat.session.document.samples, host.session.document.samples);
   EXPECT_NE(document.samples, host.session.document.samples);
+}
+
+// The wheel over the preview zooms a step; the radius slider's middle is
+// 25 pixels, and its arrow keys step a tenth (2.0 to 2.5 in five).
+TEST(ParamDialog, WheelRadiusTravelAndArrowKeys) {
+  ASSERT_NE(ProductModule().entry, nullptr);
+  DialogHost host(MakeTestPattern(160, 100, 3, 8));
+  host.GiveBlock(Values({20}));
+  std::string script = "wheel 1 40 40\nshow\nclick 101\n";
+  for (int i = 0; i < 5; ++i) script += "press right\n";
+  ScriptedRun run = host.Run(InvocationKind::kFromMenu,
+                             script + "show\ndrag 101 500\nshow\nok\n");
+  ASSERT_TRUE(run.failures.empty()) << run.failures[0];
+  ASSERT_EQ(run.script.views.size(), 3u);
+  EXPECT_EQ(run.script.views[0].Text(9), "200%");
+  EXPECT_EQ(run.script.views[1].Text(201), "2.5");
+  // The mouse places the thumb to a few positions of the 1000.
+  EXPECT_NEAR(std::stof(run.script.views[2].Text(201)), 25.0, 0.7);
+  EXPECT_NEAR(HeldBlock(&host.session).params.radius, 250, 7);
 }
 
 std::string TempPath(const std::string &name) {

@@ -153,6 +153,20 @@ TEST_F(ViewFixture, ZoomKeepsTheCentrePointUnlessAnEdgeWouldOpen) {
   EXPECT_EQ(image.left, kView.left);
 }
 
+// The wheel zooms about the pointer: the image pixel under it stays.
+TEST_F(ViewFixture, WheelZoomKeepsThePointUnderThePointer) {
+  Open(3000, 1000);
+  ASSERT_TRUE(ZoomPreview(record, kZoomActual));
+  const WindowRect &image = previewState.imageRect;
+  const int32_t x = 50, y = 60, px = x - image.left, py = y - image.top;
+  ASSERT_TRUE(ZoomPreviewAt(record, kZoomIn, x, y));
+  EXPECT_EQ((x - image.left) / 2, px);
+  EXPECT_EQ((y - image.top) / 2, py);
+  ASSERT_TRUE(ZoomPreviewAt(record, kZoomOut, x, y));
+  EXPECT_EQ(x - image.left, px);
+  EXPECT_EQ(y - image.top, py);
+}
+
 // The plus is the minus with a bar across it: the two bars cross at their
 // middles on a square button of any even size and place, so neither sign
 // looks lopsided.

@@ -35,6 +35,16 @@ TEST(SliderPosition, VerticalSlidersHaveTheHighEndOnTopAndADetent) {
   }
 }
 
+// Half the radius slider's travel reaches 25 pixels, a tenth 1 pixel;
+// every value's position reads back within the step of 2 near the top.
+TEST(SliderPosition, RadiusTravelIsSquareLaw) {
+  const int32_t values[][2] = {{0, 0}, {100, 10}, {500, 250}, {1000, 1000}};
+  for (const auto &c : values)
+    EXPECT_EQ(SquareLawValue(c[0], 1000), c[1]) << "position " << c[0];
+  for (int32_t v = 0; v <= 1000; ++v)
+    EXPECT_NEAR(SquareLawValue(SquareLawPosition(v, 1000), 1000), v, 1) << v;
+}
+
 TEST(EditText, RadiusBoxUnitsComeFromTheDigitsTyped) {
   const struct {
     const char *text;
