@@ -209,6 +209,18 @@ bool ParseCommandLine(const std::vector<std::string> &args, CliOptions *options,
         *error = "--padding: replicate or clip, got \"" + text + "\"";
         return false;
       }
+    } else if (arg == "--imitate") {
+      if (!value(&text))
+        return false;
+      if (text != "open-host") {
+        *error = "--imitate: open-host, got \"" + text + "\"";
+        return false;
+      }
+      // The open-source host engine: its signature, its requests, and its
+      // walk through the property list.
+      o.config.hostSig = FourCC('s', 'p', 'H', 'O');
+      o.config.requests = RequestBehaviour::kClipLikeOpenHost;
+      o.piplWalk = PiplWalk::kLoose;
     } else if (arg == "--row-pad") {
       if (!number(0, 4096, &n))
         return false;
@@ -269,6 +281,9 @@ const char *UsageText() {
          "    --advance-fail-at N[:CODE]\n"
          "    --padding replicate|clip   conforming requests, or like an "
          "open-source host\n"
+         "    --imitate open-host  signature spHO, requests clipped, the "
+         "property list\n"
+         "                         walked without rounding lengths up\n"
          "    --column-bytes-zero  --null-parameters  --no-property-suite  "
          "--row-pad N\n"
          "    --no-advance-state   hand the module no advanceState\n"

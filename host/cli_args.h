@@ -29,6 +29,7 @@ struct CliOptions {
   int32_t width = 64, height = 48; // the test pattern without --in
   int32_t depth = 0;               // 0: the input's depth
   int32_t planes = 0;              // 0: the input's planes
+  PiplWalk piplWalk = PiplWalk::kRounded; // how the property list is read
   HostConfig config;
 };
 

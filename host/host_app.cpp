@@ -90,7 +90,7 @@ void InstallCrashReport(FILE *out) {
 int RunHostCommand(const CliOptions &o, FILE *out) {
   ModuleFile module;
   std::string error;
-  if (!ReadModuleFile(o.modulePath, &module, &error)) {
+  if (!ReadModuleFile(o.modulePath, &module, &error, o.piplWalk)) {
     Print(out, "refused: " + error + "\n");
     return kExitRefused;
   }

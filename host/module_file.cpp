@@ -176,7 +176,7 @@ std::string ModuleKernelsText() {
 }
 
 bool ReadModuleFile(const std::string &path, ModuleFile *m,
-                    std::string *error) {
+                    std::string *error, PiplWalk walk) {
   *m = ModuleFile();
   m->path = path;
   m->machine = ReadMachine(path);
@@ -203,7 +203,8 @@ bool ReadModuleFile(const std::string &path, ModuleFile *m,
       r.error = "cannot be loaded: " + LastErrorText(GetLastError());
     } else {
       r.valid = ParsePipl(static_cast<const uint8_t *>(bytes),
-                          SizeofResource(data, found), &r.info, &r.error);
+                          SizeofResource(data, found), &r.info, &r.error,
+                          walk);
     }
     m->pipls.push_back(std::move(r));
   }

@@ -57,7 +57,7 @@ std::string ModuleKernelsText();
 // (error says why); a module that only cannot run here returns true with
 // refusal set.
 bool ReadModuleFile(const std::string &path, ModuleFile *module,
-                    std::string *error);
+                    std::string *error, PiplWalk walk = PiplWalk::kRounded);
 
 // Loads the code and finds the entry named by the chosen list. False with
 // error when refused or when loading fails.

@@ -170,7 +170,7 @@ std::string Hex(uint32_t value, int digits) {
 } // namespace
 
 bool ParsePipl(const uint8_t *bytes, size_t size, PiplInfo *info,
-               std::string *error) {
+               std::string *error, PiplWalk walk) {
   *info = PiplInfo();
   if (bytes == nullptr || size < kHeaderSize)
     return Fail(error, "property list of " + std::to_string(size) +
@@ -204,7 +204,9 @@ bool ParsePipl(const uint8_t *bytes, size_t size, PiplInfo *info,
                              " remain");
     p.data.assign(bytes + at, bytes + at + length);
     // Data is padded to 4 bytes; the last property's padding may be cut.
-    size_t padded = (size_t(length) + 3) & ~size_t(3);
+    size_t padded = walk == PiplWalk::kLoose
+                        ? size_t(length)
+                        : (size_t(length) + 3) & ~size_t(3);
     at += padded < size - at ? padded : size - at;
     if (!DecodeProperty(p, info, error))
       return false;

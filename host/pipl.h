@@ -56,10 +56,15 @@ struct PiplInfo {
 
 enum class CodeArch { kX86, kX64 };
 
+// How a host steps from one property to the next: by the declared length
+// rounded up to 4, as the interface says, or by the length alone, as some
+// hosts do (they lose their way after a length that is no multiple of 4).
+enum class PiplWalk { kRounded, kLoose };
+
 // Fills info from the resource bytes; false with a reason in error when
 // the list is malformed.
 bool ParsePipl(const uint8_t *bytes, size_t size, PiplInfo *info,
-               std::string *error);
+               std::string *error, PiplWalk walk = PiplWalk::kRounded);
 
 // The entry name for arch, or null when the list has no descriptor for it.
 const std::string *CodeEntryFor(const PiplInfo &info, CodeArch arch);

@@ -19,12 +19,14 @@ std::vector<uint8_t> LittleEndian(uint32_t v) {
 std::vector<uint8_t> Code(const char *c) {
   return {uint8_t(c[3]), uint8_t(c[2]), uint8_t(c[1]), uint8_t(c[0])};
 }
-std::vector<uint8_t> Text(const std::string &s, bool counted) {
+// Padded to a multiple of 4 inside the declared length, with pad.
+std::vector<uint8_t> Text(const std::string &s, bool counted, uint8_t pad = 0) {
   std::vector<uint8_t> out(s.begin(), s.end());
   if (counted)
     out.insert(out.begin(), uint8_t(s.size()));
-  else
+  else if (pad == 0)
     out.push_back(0);
+  while (out.size() % 4 != 0) out.push_back(pad);
   return out;
 }
 
@@ -43,10 +45,10 @@ std::vector<uint8_t> ExpectedPipl(const char *codeKey) {
       {"name", Text("Tavorin...", true)},
       {codeKey, Text("ENTRYPOINT", false)},
       // Mode flags: RGB is 0x10 of the first byte, RGB48 0x10 of the second.
-      {"mode", {0x10, 0x10}},
+      {"mode", {0x10, 0x10, 0, 0}},
       {"enbl", Text("in (PSHOP_ImageMode, RGBMode, RGB48Mode) && "
                     "!(PSHOP_NumTargetChannels < 3)",
-                    false)},
+                    false, ' ')},
       {"fici", fici},
   };
   std::vector<uint8_t> out = {1, 0, 0, 0, 0, 0, 9, 0, 0, 0};
@@ -55,7 +57,6 @@ std::vector<uint8_t> ExpectedPipl(const char *codeKey) {
          {Code("8BIM"), Code(p.first), LittleEndian(0),
           LittleEndian(uint32_t(p.second.size())), p.second})
       out.insert(out.end(), part.begin(), part.end());
-    while (out.size() % 4 != 2) out.push_back(0);  // after the 2-byte lead
   }
   return out;
 }
@@ -78,6 +79,18 @@ TEST(ModuleFile, PropertyListOfEachArchitecture) {
               ExpectedPipl(c.codeKey));
     FreeLibrary(data);
   }
+}
+
+// A host that steps by the declared lengths without rounding them up
+// lists the module as one that rounds does.
+TEST(ModuleFile, LooseWalkerListsTheModuleAlike) {
+  const std::string path = ProductModulePath();
+  ModuleFile rounded, loose;
+  std::string error;
+  ASSERT_TRUE(ReadModuleFile(path, &rounded, &error)) << error;
+  ASSERT_TRUE(ReadModuleFile(path, &loose, &error, PiplWalk::kLoose)) << error;
+  EXPECT_EQ(loose.refusal, "");
+  EXPECT_EQ(DescribeModuleFile(loose), DescribeModuleFile(rounded));
 }
 
 }  // namespace
