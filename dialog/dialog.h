@@ -13,6 +13,13 @@
 #include "dialog/preview_view.h"
 #include "params/host_records.h"
 
+// The DPI a window is drawn at (96 where the system cannot tell), and a
+// length of 96-DPI pixels at that DPI.
+int32_t WindowDpi(HWND window);
+inline int32_t AtDpi(int32_t pixels, int32_t dpi) {
+  return MulDiv(pixels, dpi, 96);
+}
+
 // The modal dialog (param_dialog.cpp): 0 for OK, 1 for Cancel, or the
 // system's error code (-108 when it gives none) when it cannot be shown.
 int32_t RunParamDialog(FilterRecord *record, int32_t sliderCount,
@@ -70,6 +77,18 @@ void FreePreviewBuffer(FilterRecord *record);
 
 // The hue strip (hue_strip.cpp).
 void SubclassHueStrip(HWND item);
+
+// The pictures and slider thumbs at the dialog's DPI (dialog_dpi.cpp):
+// the band and the logo loaded at its size, thumbs drawn by us.
+void ScalePictures(HWND dialog);
+void FreeScaledPictures(HWND dialog);
+// The custom-draw notification of a slider: the thumb drawn at the DPI.
+// Returns the result for the notification.
+LRESULT DrawSliderThumb(HWND dialog, const NMHDR *header);
+// Runs the dialog with per-monitor DPI awareness where the system has it
+// (looked up at run time: older systems still load the module).
+INT_PTR DialogBoxDpiAware(HINSTANCE instance, const wchar_t *name, HWND owner,
+                          DLGPROC procedure, LPARAM parameter);
 
 // Preset files (presets.cpp): 0 when cancelled, done or refused with a
 // message; otherwise the system's error code. The file dialogs are modal

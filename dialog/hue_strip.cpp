@@ -13,12 +13,13 @@ void FillSolid(HDC dc, const RECT &r, COLORREF colour) {
   DeleteObject(brush);
 }
 
-void DrawSunkenFrame(HDC dc, const RECT &r) {
-  FillSolid(dc, RECT{r.left, r.top, r.right - 1, r.top + 1}, kShadow);
-  FillSolid(dc, RECT{r.left, r.top, r.left + 1, r.bottom - 1}, kShadow);
-  FillSolid(dc, RECT{r.left + 1, r.bottom - 1, r.right, r.bottom},
+// t pixels thick: 1 at 96 DPI.
+void DrawSunkenFrame(HDC dc, const RECT &r, int32_t t) {
+  FillSolid(dc, RECT{r.left, r.top, r.right - t, r.top + t}, kShadow);
+  FillSolid(dc, RECT{r.left, r.top, r.left + t, r.bottom - t}, kShadow);
+  FillSolid(dc, RECT{r.left + t, r.bottom - t, r.right, r.bottom},
             RGB(255, 255, 255));
-  FillSolid(dc, RECT{r.right - 1, r.top + 1, r.right, r.bottom},
+  FillSolid(dc, RECT{r.right - t, r.top + t, r.right, r.bottom},
             RGB(255, 255, 255));
 }
 
@@ -29,13 +30,15 @@ void PaintHueStrip(HWND window) {
   if (dc) {
     RECT r;
     GetClientRect(window, &r);
-    DrawSunkenFrame(dc, r);
-    const int32_t width = r.right - r.left - 2;
+    const int32_t t = AtDpi(1, WindowDpi(window));
+    DrawSunkenFrame(dc, r, t);
+    const int32_t width = r.right - r.left - 2 * t;
     for (int32_t i = 0; i < width; ++i) {
       uint8_t rgb[3];
       StripColour(i, width, rgb);
       FillSolid(dc,
-                RECT{r.left + 1 + i, r.top + 1, r.left + 2 + i, r.bottom - 1},
+                RECT{r.left + t + i, r.top + t, r.left + t + 1 + i,
+                     r.bottom - t},
                 RGB(rgb[0], rgb[1], rgb[2]));
     }
   }

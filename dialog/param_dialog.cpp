@@ -105,6 +105,7 @@ void InitParamDialog(HWND dialog, const ParamDialogInit &init) {
   if (GetFocus() == GetDlgItem(dialog, init.firstEditId))
     SendMessageA(GetFocus(), EM_SETSEL, 0, -1);
   SubclassHueStrip(GetDlgItem(dialog, IDC_HUE_STRIP));
+  ScalePictures(dialog);
   // The label is kept at every paint; written now too, it never shows
   // empty before the dialog's first paint.
   UpdateZoomLabel(dialog);
@@ -190,8 +191,8 @@ int32_t RunParamDialog(FilterRecord *record, int32_t sliderCount,
   // labels and font name through the system's code page. The system picks
   // the template's language.
   const INT_PTR result =
-      DialogBoxParamW(ModuleInstance(), L"PARAM_DLG", owner, ParamDialogProc,
-                      reinterpret_cast<LPARAM>(&init));
+      DialogBoxDpiAware(ModuleInstance(), L"PARAM_DLG", owner, ParamDialogProc,
+                        reinterpret_cast<LPARAM>(&init));
   if (result == IDOK) return 0;
   if (result == IDCANCEL) return 1;
   const DWORD error = GetLastError();
@@ -209,6 +210,7 @@ INT_PTR CALLBACK ParamDialogProc(HWND dialog, UINT message, WPARAM wParam,
       if (HWND preview = GetDlgItem(dialog, IDC_PREVIEW_FRAME))
         DestroyWindow(preview);
       UnregisterPreviewClass();
+      FreeScaledPictures(dialog);
       FreeTemplatePictures(dialog);
       return FALSE;
     case WM_PAINT:
@@ -230,6 +232,16 @@ INT_PTR CALLBACK ParamDialogProc(HWND dialog, UINT message, WPARAM wParam,
     case WM_LBUTTONUP:
       ZoomLabelClick(dialog, int16_t(LOWORD(lParam)), int16_t(HIWORD(lParam)));
       return FALSE;
+    case WM_NOTIFY: {
+      const NMHDR *header = reinterpret_cast<const NMHDR *>(lParam);
+      const UINT_PTR id = header->idFrom;
+      if (header->code != NM_CUSTOMDRAW || id < IDC_FIRST_SLIDER ||
+          id >= IDC_FIRST_SLIDER + kParamCount)
+        return FALSE;
+      SetWindowLongPtrW(dialog, DWLP_MSGRESULT,
+                        DrawSliderThumb(dialog, header));
+      return TRUE;
+    }
     case WM_MOUSEWHEEL:
       // Where the system sends the wheel to the focus, its default
       // handling passes it up to us.

@@ -218,11 +218,13 @@ int32_t PreviewBackgroundBands(int32_t width, int32_t height,
   return count;
 }
 
-int32_t ZoomGlyphBars(const WindowRect &b, bool plus, WindowRect bars[2]) {
-  const int32_t middleY = (b.top + b.bottom - 1) / 2;
-  bars[0] = WindowRect{b.left + 3, middleY, b.right - 4, middleY + 1};
+int32_t ZoomGlyphBars(const WindowRect &b, bool plus, int32_t weight,
+                      WindowRect bars[2]) {
+  const int32_t t = weight < 1 ? 1 : weight;
+  const int32_t middleY = (b.top + b.bottom + 1) / 2 - t;
+  bars[0] = WindowRect{b.left + 3 * t, middleY, b.right - 4 * t, middleY + t};
   if (!plus) return 1;
-  const int32_t middleX = (b.left + b.right - 1) / 2;
-  bars[1] = WindowRect{middleX, b.top + 3, middleX + 1, b.bottom - 4};
+  const int32_t middleX = (b.left + b.right + 1) / 2 - t;
+  bars[1] = WindowRect{middleX, b.top + 3 * t, middleX + t, b.bottom - 4 * t};
   return 2;
 }

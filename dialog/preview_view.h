@@ -76,5 +76,7 @@ int32_t PreviewBackgroundBands(int32_t width, int32_t height,
                                WindowRect bands[4]);
 
 // The black bars of a zoom button's glyph in its client rectangle: the
-// minus, and for the plus also the upright. Returns the count.
-int32_t ZoomGlyphBars(const WindowRect &button, bool plus, WindowRect bars[2]);
+// minus, and for the plus also the upright, each weight pixels thick (1 at
+// 96 DPI, 2 at 192). Returns the count.
+int32_t ZoomGlyphBars(const WindowRect &button, bool plus, int32_t weight,
+                      WindowRect bars[2]);

@@ -100,7 +100,7 @@ void DrawZoomGlyph(HWND button) {
   WindowRect bars[2];
   const int32_t count = ZoomGlyphBars(
       WindowRect{client.left, client.top, client.right, client.bottom},
-      GetDlgCtrlID(button) == IDC_ZOOM_IN, bars);
+      GetDlgCtrlID(button) == IDC_ZOOM_IN, AtDpi(1, WindowDpi(button)), bars);
   HDC dc = GetDC(button);
   if (!dc) return;
   for (int32_t i = 0; i < count; ++i) {
@@ -324,7 +324,8 @@ void SubclassZoomButton(HWND button) {
   placement.length = sizeof placement;
   GetWindowPlacement(button, &placement);
   RECT &r = placement.rcNormalPosition;
-  r.right = r.left + 14;
-  r.bottom = r.top + 14;
+  const int32_t size = AtDpi(14, WindowDpi(button));
+  r.right = r.left + size;
+  r.bottom = r.top + size;
   SetWindowPlacement(button, &placement);
 }

@@ -508,17 +508,25 @@ DWORD WINAPI StepsWhileHeld(void *param) {
   return 0;
 }
 
-// The button goes down over the preview and stays down: the steps up to
-// the release run meanwhile (StepsWhileHeld).
-void HoldButton(HWND dialog, const ScriptStep &s) {
+// The preview with the pointer put at the step's (x, y) in it; null, with
+// a problem noted, when there is no preview.
+HWND PointAtPreview(HWND dialog, const ScriptStep &s, const char *action) {
   HWND preview = GetDlgItem(dialog, kPreviewId);
   if (!preview) {
-    Problem("no preview to hold the button on");
-    return;
+    Problem(std::string("no preview to ") + action);
+    return nullptr;
   }
   POINT p{s.x, s.y};
   ClientToScreen(preview, &p);
   SetCursorPos(p.x, p.y);
+  return preview;
+}
+
+// The button goes down over the preview and stays down: the steps up to
+// the release run meanwhile (StepsWhileHeld).
+void HoldButton(HWND dialog, const ScriptStep &s) {
+  HWND preview = PointAtPreview(dialog, s, "hold the button on");
+  if (!preview) return;
   g_holding = true;
   HANDLE steps =
       CreateThread(nullptr, 0, StepsWhileHeld, new HoldJob{dialog, preview}, 0,
@@ -536,14 +544,10 @@ void HoldButton(HWND dialog, const ScriptStep &s) {
 // The wheel over the preview, sent to the window under the pointer as
 // current Windows sends it (older ones send it to the focus).
 void TurnWheel(HWND dialog, const ScriptStep &s) {
-  HWND preview = GetDlgItem(dialog, kPreviewId);
-  if (!preview) {
-    Problem("no preview to turn the wheel over");
-    return;
-  }
+  HWND preview = PointAtPreview(dialog, s, "turn the wheel over");
+  if (!preview) return;
   POINT p{s.x, s.y};
   ClientToScreen(preview, &p);
-  SetCursorPos(p.x, p.y);
   const int step = s.value > 0 ? WHEEL_DELTA : -WHEEL_DELTA;
   for (int i = 0; i < (s.value > 0 ? s.value : -s.value); ++i)
     SendMessageA(preview, WM_MOUSEWHEEL, MAKEWPARAM(0, step), Point(p.x, p.y));

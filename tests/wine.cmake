@@ -78,8 +78,9 @@ endforeach()
 
 # The dialog's faces in a process of a German and of a Chinese user
 # interface and system code page (the locale test alone; the 64-bit run
-# has the machine's). Pictures of the dialog go to shots/, the README's
-# as shots/dialog.png and shots/dialog-chinese.png.
+# has the machine's), and at 192 DPI. Pictures of the dialog go to
+# shots/, the README's as shots/dialog.png and shots/dialog-chinese.png
+# (and -192 before .png).
 set(TAVORIN_SHOTS ${CMAKE_BINARY_DIR}/shots)
 if(TAVORIN_WIN64_DIR)
   set_property(TEST module64 APPEND PROPERTY ENVIRONMENT
@@ -101,6 +102,15 @@ if(TAVORIN_WIN64_DIR)
       RESOURCE_LOCK settings-file
       ENVIRONMENT "LC_ALL=${lc_all};TAVORIN_EXPECT_ACP=${acp};TAVORIN_EXPECT_FACE=${face};TAVORIN_MODULE=${TAVORIN_WIN64_DIR}/Tavorin64.8bf;TAVORIN_SHOTS=${TAVORIN_SHOTS}")
   endforeach()
+  add_test(NAME dialog64.dpi192
+           COMMAND ${tavorin_scripts}/wine-run 64
+                   ${TAVORIN_WIN64_DIR}/tests/module/module_tests.exe
+                   --gtest_filter=DialogLocale.*)
+  # The prefix's DPI is set for the run: no other dialog meanwhile.
+  set_tests_properties(dialog64.dpi192 PROPERTIES
+    FIXTURES_REQUIRED wine
+    RESOURCE_LOCK settings-file
+    ENVIRONMENT "TAVORIN_DPI=192;TAVORIN_EXPECT_DPI=192;TAVORIN_MODULE=${TAVORIN_WIN64_DIR}/Tavorin64.8bf;TAVORIN_SHOTS=${TAVORIN_SHOTS}")
 endif()
 
 # What a user downloads: the release modules packed as scripts/package

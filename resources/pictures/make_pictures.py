@@ -246,19 +246,27 @@ def band_picture():
     return palette, rows
 
 
-def logo_picture():
-    """132 x 16: six hue squares and the name, over a transparent ground."""
-    c = Canvas(132, 16, FACE)
-    coverage = Canvas(132, 16, (0, 0, 0))
+# The logo's scales: 96, 120, 144 and 192 DPI.
+LOGO_SCALES = (1.0, 1.25, 1.5, 2.0)
+
+
+def logo_picture(s=1.0):
+    """132 x 16 at scale 1: six hue squares and the name, over a
+    transparent ground; drawn afresh at each scale."""
+    w, h = int(round(132 * s)), int(round(16 * s))
+    c = Canvas(w, h, FACE)
+    coverage = Canvas(w, h, (0, 0, 0))
     for k in range(6):
-        x = 2 + (k % 3) * 5
-        y = 3 + (k // 3) * 5
+        x = round((2 + (k % 3) * 5) * s)
+        y = round((3 + (k // 3) * 5) * s)
+        side = round(4 * s)
         colour = hue_colour(k, 0.95)
         for canvas, col in ((c, colour), (coverage, WHITE)):
-            canvas.paint((x, y, x + 4, y + 4), lambda a, b: True,
+            canvas.paint((x, y, x + side, y + side), lambda a, b: True,
                          lambda a, b, col=col: col, samples=1)
     for canvas, col in ((c, INK), (coverage, WHITE)):
-        canvas.text('TAVORIN', 22, 3, 10, 1.7, col, tracking=2.0)
+        canvas.text('TAVORIN', 22 * s, 3 * s, 10 * s, 1.7 * s, col,
+                    tracking=2.0)
     return c, coverage
 
 
@@ -377,8 +385,10 @@ def icon_directory(kind, images):
     out = struct.pack('<HHH', 0, kind, len(images))
     offset = 6 + 16 * len(images)
     for w, h, colours, a, b, data in images:
-        out += struct.pack('<BBBBHHII', w % 256, h % 256, colours % 256, 0, a,
-                           b, len(data), offset)
+        # 0 stands for 256 and more: the image's own header has the size.
+        out += struct.pack('<BBBBHHII', w if w < 256 else 0,
+                           h if h < 256 else 0, colours % 256, 0, a, b,
+                           len(data), offset)
         offset += len(data)
     return out + b''.join(data for *_, data in images)
 
@@ -465,19 +475,25 @@ def build():
     band_palette, band_rows = band_picture()
     files['band.bmp'] = bmp_file(band_palette, band_rows, 4)
 
-    logo, coverage = logo_picture()
     # Index 0 is black: the transparent pixels' colour, which the AND mask
     # lets the dialog's face show through.
     logo_fixed = ([(0, 0, 0), FACE] +
                   [mix(FACE, INK, (i + 1) / 7.0) for i in range(7)] +
                   [hue_colour(k, 0.95) for k in range(6)] + [WHITE])
-    logo_palette, logo_rows = index_picture(logo, logo_fixed)
-    mask = [[0 if coverage.px[y][x] != (0, 0, 0) else 1 for x in range(132)]
-            for y in range(16)]
-    logo_rows = [[logo_rows[y][x] if not mask[y][x] else 0 for x in range(132)]
-                 for y in range(16)]
-    files['logo.ico'] = icon_directory(
-        1, [(132, 16, 16, 1, 4, dib_image(logo_palette, logo_rows, mask, 4))])
+    logo_images = []
+    for s in LOGO_SCALES:
+        logo, coverage = logo_picture(s)
+        w, h = logo.w, logo.h
+        palette_s, rows_s = index_picture(logo, logo_fixed)
+        mask_s = [[0 if coverage.px[y][x] != (0, 0, 0) else 1
+                   for x in range(w)] for y in range(h)]
+        rows_s = [[rows_s[y][x] if not mask_s[y][x] else 0 for x in range(w)]
+                  for y in range(h)]
+        logo_images.append((w, h, 16, 1, 4,
+                            dib_image(palette_s, rows_s, mask_s, 4)))
+        if s == 1.0:
+            logo_palette, logo_rows, mask = palette_s, rows_s, mask_s
+    files['logo.ico'] = icon_directory(1, logo_images)
 
     hand = hand_art()
     files['hand.cur'] = cursor_file(hand, (8, 8), [(32, 1), (16, 4), (16, 1)])

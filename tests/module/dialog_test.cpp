@@ -111,8 +111,9 @@ std::vector<int32_t> NineOf(const FilterParams &p) {
 // them; every box fits its widest value; Cancel leaves the block and the settings file. Run
 // under a German and a Chinese locale too (TAVORIN_EXPECT_ACP: the code
 // page the run must have, TAVORIN_EXPECT_FACE: the face of the process's
-// own language), and in the 32-bit program, as its one dialog. Pictures
-// go to TAVORIN_SHOTS: the README's are dialog.png and dialog-chinese.png.
+// own language), at 192 DPI (TAVORIN_EXPECT_DPI), and in the 32-bit
+// program, as its one dialog. Pictures go to TAVORIN_SHOTS: the README's
+// are dialog.png and dialog-chinese.png, with -192 at 192 DPI.
 
 // The labels of OK, Cancel, Load, Save and Preview, and Cancel's with Alt
 // and with Alt and Shift.
@@ -133,6 +134,8 @@ TEST(DialogLocale, EachLanguageHasItsFace) {
   ASSERT_NE(ProductModule().entry, nullptr);
   const char *own = std::getenv("TAVORIN_EXPECT_FACE");
   const char *shots = std::getenv("TAVORIN_SHOTS");
+  const char *dpi = std::getenv("TAVORIN_EXPECT_DPI");
+  const std::string suffix = dpi ? std::string("-") + dpi : "";
   if (shots && *shots) CreateDirectoryA(MapUnixPath(shots).c_str(), nullptr);
   const struct {
     const char *language;  // empty: the process's own
@@ -150,7 +153,7 @@ TEST(DialogLocale, EachLanguageHasItsFace) {
     const std::string language = *runs[r].language ? runs[r].language : "own";
     SCOPED_TRACE("language " + language);
     std::string shot =
-        wide && !own ? (r == 0 ? "dialog-chinese.png" : "dialog.png")
+        wide && !own ? (r == 0 ? "dialog-chinese" : "dialog") + suffix + ".png"
                      : "dialog-" + std::to_string(wide ? 64 : 32) + "-" +
                            language + "-cp" + std::to_string(GetACP()) + ".png";
     shot = shots && *shots ? "shot " + std::string(shots) + "/" + shot : "shot";
@@ -170,6 +173,9 @@ TEST(DialogLocale, EachLanguageHasItsFace) {
     ASSERT_TRUE(run.failures.empty()) << run.failures[0];
     EXPECT_EQ(run.result, 1);
     ASSERT_EQ(run.script.views.size(), 5u);
+    // The zoom buttons at the DPI: 14 pixels at 96.
+    EXPECT_EQ(run.script.views[0].Find(8)->width,
+              14 * (dpi ? std::atoi(dpi) : 96) / 96);
     const int32_t buttons[5] = {1, 2, 3, 4, 6};
     for (int i = 0; i < 5; ++i)
       EXPECT_EQ(run.script.views[0].Text(buttons[i]), face[i]) << buttons[i];
