@@ -5,6 +5,7 @@
 
 #include "engine/blur.h"
 #include "engine/colour_space.h"
+#include "engine/gray.h"
 #include "engine/pipeline.h"
 #include "engine/tables.h"
 #include "engine/tile_request.h"

@@ -10,6 +10,7 @@
 
 #include "engine/blur.h"
 #include "engine/dispatch.h"
+#include "engine/gray.h"
 #include "engine/tables.h"
 
 uint16_t *ValuePlane;
@@ -36,12 +37,12 @@ static_assert(kPlaneAlignment + kValueBytes + 3 * kTileBytes +
 
 // The current tables as the step reads them. With every hue weight 0
 // (the default) the colour weight is 0 whatever the pixel, and the step
-// skips it.
-KernelTables CurrentTables() {
+// skips it; so it does for gray pixels, whose saturation weight is 0.
+KernelTables CurrentTables(bool gray = false) {
   bool colourWeighted = false;
   for (int32_t weight : HueWeightTable) colourWeighted |= weight != 0;
   return {ResponseTable + kResponseMiddle, NearResponseTable, HueWeightTable,
-          SaturationWeightTable, colourWeighted};
+          SaturationWeightTable, colourWeighted && !gray};
 }
 
 template <typename Sample>
@@ -59,6 +60,29 @@ Conversions<uint8_t> ConversionsOf(const EngineKernels &k, uint8_t) {
 
 Conversions<uint16_t> ConversionsOf(const EngineKernels &k, uint16_t) {
   return {k.valuesFrom16, k.coloursFrom16, k.coloursTo16};
+}
+
+// Gray: the value alone; hue and saturation planes are neither written
+// nor read (the step takes no colour weight for gray).
+template <typename Sample,
+          void (*In)(const Sample *, int32_t, uint16_t *, int32_t),
+          void (*Out)(const uint16_t *, Sample *, int32_t, int32_t)>
+constexpr Conversions<Sample> GrayConversions() {
+  return {In,
+          [](const Sample *s, int32_t step, uint16_t *, uint16_t *,
+             uint16_t *value, int32_t n) { In(s, step, value, n); },
+          [](const uint16_t *, const uint16_t *, const uint16_t *value,
+             Sample *s, int32_t step, int32_t n) { Out(value, s, step, n); }};
+}
+
+Conversions<uint8_t> ConversionsOf(const HostTile &tile, uint8_t) {
+  return tile.gray ? GrayConversions<uint8_t, GrayToValues8, ValuesToGray8>()
+                   : ConversionsOf(Kernels(), uint8_t());
+}
+
+Conversions<uint16_t> ConversionsOf(const HostTile &tile, uint16_t) {
+  return tile.gray ? GrayConversions<uint16_t, GrayToValues16, ValuesToGray16>()
+                   : ConversionsOf(Kernels(), uint16_t());
 }
 
 // A row of 16-bit samples need not start on an even address (the host's
@@ -109,7 +133,7 @@ void WriteRun(unsigned char *target, int32_t planes, int32_t count,
 template <typename Sample>
 void ConvertTileInOf(const HostTile &tile) {
   const TileGeometry g = GetTileGeometry(tile.outRect);
-  const Conversions<Sample> convert = ConversionsOf(Kernels(), Sample());
+  const Conversions<Sample> convert = ConversionsOf(tile, Sample());
   const FloatModeGuard floatMode;
   const int32_t planes = tile.planes;
   const ptrdiff_t pixelBytes = ptrdiff_t(planes) * ptrdiff_t(sizeof(Sample));
@@ -163,19 +187,31 @@ void ConvertTileInOf(const HostTile &tile) {
 template <typename Sample>
 void ConvertTileOutOf(const HostTile &tile) {
   const TileGeometry g = GetTileGeometry(tile.outRect);
-  const Conversions<Sample> convert = ConversionsOf(Kernels(), Sample());
+  const Conversions<Sample> convert = ConversionsOf(tile, Sample());
   const int32_t planes = tile.planes;
+  const size_t pixelBytes = size_t(planes) * sizeof(Sample);
   unsigned char *outData = static_cast<unsigned char *>(tile.outData);
+  const unsigned char *inData = static_cast<const unsigned char *>(tile.inData);
   for (int32_t y = 0; y < g.rows; ++y) {
     const ptrdiff_t row = ptrdiff_t(y) * kTileSide;
     const uint16_t *values =
         ValuePlane + ptrdiff_t(g.margin + y) * kValueStride + g.margin;
-    WriteRun<Sample>(outData + ptrdiff_t(y) * tile.outRowBytes, planes,
-                     g.columns, [&](Sample *s, int32_t done, int32_t n) {
-                       convert.back(HuePlane + row + done,
-                                    SaturationPlane + row + done, values + done,
-                                    s, planes, n);
-                     });
+    unsigned char *target = outData + ptrdiff_t(y) * tile.outRowBytes;
+    if (tile.gray && planes > 1) {
+      // A gray pixel's transparency goes out as it came in: a host that
+      // copied no source into the output buffer holds nothing there.
+      const unsigned char *source =
+          inData +
+          ptrdiff_t(tile.outRect.top + y - tile.inRect.top) * tile.inRowBytes +
+          ptrdiff_t(tile.outRect.left - tile.inRect.left) *
+              ptrdiff_t(pixelBytes);
+      std::memcpy(target, source, size_t(g.columns) * pixelBytes);
+    }
+    WriteRun<Sample>(
+        target, planes, g.columns, [&](Sample *s, int32_t done, int32_t n) {
+          convert.back(HuePlane + row + done, SaturationPlane + row + done,
+                       values + done, s, planes, n);
+        });
   }
 }
 
@@ -189,7 +225,7 @@ void ProcessTileOf(const HostTile &tile) {
   ConvertTileInOf<Sample>(tile);
   BlurTileRows(g);
   BlurTileColumns(g);
-  SharpenTileOf(g);
+  SharpenTileOf(g, tile.gray);
   ConvertTileOutOf<Sample>(tile);
 }
 
@@ -252,9 +288,11 @@ TileGeometry GetTileGeometry(const FilterRecord *record) {
 }
 
 HostTile HostTileOf(const FilterRecord *record) {
-  return {record->inData,  record->inRowBytes, record->inRect,
-          record->inRect,  record->outData,    record->outRowBytes,
-          record->outRect, record->planes,     record->depth};
+  return {record->inData,  record->inRowBytes,
+          record->inRect,  record->inRect,
+          record->outData, record->outRowBytes,
+          record->outRect, record->planes,
+          record->depth,   IsGrayMode(record->imageMode)};
 }
 
 // The callers keep these; checking them costs nothing per pixel and
@@ -262,8 +300,9 @@ HostTile HostTileOf(const FilterRecord *record) {
 bool HostTileFits(const HostTile &tile) {
   const Rect &out = tile.outRect, &usable = tile.inUsable;
   return ValuePlane != nullptr && tile.inData != nullptr &&
-         tile.outData != nullptr && tile.planes >= 3 && out.top < out.bottom &&
-         out.left < out.right && out.bottom - out.top <= kTileSide &&
+         tile.outData != nullptr && tile.planes >= (tile.gray ? 1 : 3) &&
+         out.top < out.bottom && out.left < out.right &&
+         out.bottom - out.top <= kTileSide &&
          out.right - out.left <= kTileSide && Inside(out, usable) &&
          Inside(usable, tile.inRect);
 }
@@ -328,11 +367,11 @@ void ConvertTileOut(const FilterRecord *record) {
 }
 
 void SharpenTile(const FilterRecord *record) {
-  SharpenTileOf(GetTileGeometry(record));
+  SharpenTileOf(GetTileGeometry(record), IsGrayMode(record->imageMode));
 }
 
-void SharpenTileOf(const TileGeometry &g) {
-  const KernelTables tables = CurrentTables();
+void SharpenTileOf(const TileGeometry &g, bool gray) {
+  const KernelTables tables = CurrentTables(gray);
   const EngineKernels &kernels = Kernels();
   for (int32_t y = 0; y < g.rows; ++y) {
     const ptrdiff_t row = ptrdiff_t(y) * kTileSide;

@@ -56,12 +56,13 @@ struct HostTile {
   Rect outRect;
   int32_t planes;
   int32_t depth;
+  bool gray;
 };
 // The tile of a host that replicates edges itself: inUsable is inRect.
 HostTile HostTileOf(const FilterRecord *record);
 // The preconditions of ProcessHostTile: a work area, the buffers, an
-// output tile of 1 to 256 pixels a side inside inUsable, and inUsable
-// inside inRect.
+// output tile of 1 to 256 pixels a side inside inUsable, inUsable
+// inside inRect, and the planes the pixels need (1 gray, 3 RGB).
 bool HostTileFits(const HostTile &tile);
 // Sharpens the tile; a tile that does not fit is left untouched.
 void ProcessHostTile(const HostTile &tile);
@@ -78,7 +79,8 @@ void SetInputRectFromOutput(FilterRecord *record);
 
 // Sharpens the tile the host delivered: inData for inRect into outData
 // for outRect, by depth (16, or else 8 bits), planes samples per pixel.
-// Samples after the first three are left as the host put them.
+// Samples after the first three are left as the host put them; a gray
+// pixel's samples after its first are those of its input pixel.
 void ProcessTile(const FilterRecord *record);
 // ProcessTile, then the tile's progress count: its pixels times the
 // output planes.
@@ -107,7 +109,7 @@ bool TileFitsWorkArea(const FilterRecord *record);
 void ConvertTileIn(const FilterRecord *record);
 void SharpenTile(const FilterRecord *record);
 void ConvertTileOut(const FilterRecord *record);
-void SharpenTileOf(const TileGeometry &g);
+void SharpenTileOf(const TileGeometry &g, bool gray = false);
 
 // The sharpening step over a row of planar working pixels with the
 // current tables: each value moves away from its blurred value by the

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "engine/gray.h"
+
 namespace {
 
 bool Inside(const Rect &inner, const Rect &outer) {
@@ -63,8 +65,8 @@ bool TakeDeliveredTile(const FilterRecord *record, const AskedTile &request,
     usable = Intersection(request.wantedIn, request.image);
     if (!Inside(usable, in)) return false;
   }
-  *tile = {record->inData,  record->inRowBytes,  in,  usable,
-           record->outData, record->outRowBytes, out, planes,
-           record->depth};
+  *tile = {record->inData,  record->inRowBytes,           in,  usable,
+           record->outData, record->outRowBytes,          out, planes,
+           record->depth,   IsGrayMode(record->imageMode)};
   return Inside(out, usable);
 }

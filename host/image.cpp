@@ -29,9 +29,12 @@ HostImage MakeTestPattern(int32_t width, int32_t height, int32_t planes,
     for (int32_t x = 0; x < width; ++x) {
       for (int32_t p = 0; p < planes; ++p) {
         // Ramps in different directions per plane, a checker of 8-pixel
-        // squares and a bright frame: sharpening has edges to work on.
+        // squares and a bright frame: sharpening has edges to work on. A
+        // gray document's gray is the diagonal ramp, its transparency
+        // the vertical one.
+        const int32_t kind = planes < 3 ? 2 - p : p;
         uint32_t ramp;
-        switch (p % 3) {
+        switch (kind % 3) {
         case 0:
           ramp = width > 1 ? uint32_t(x) * max / uint32_t(width - 1) : 0;
           break;
@@ -39,13 +42,13 @@ HostImage MakeTestPattern(int32_t width, int32_t height, int32_t planes,
           ramp = height > 1 ? uint32_t(y) * max / uint32_t(height - 1) : 0;
           break;
         default:
-          ramp = (uint32_t(x + y) * 37u + uint32_t(p) * 11u) % (max + 1);
+          ramp = (uint32_t(x + y) * 37u + uint32_t(kind) * 11u) % (max + 1);
           break;
         }
         bool dark = ((x / 8) + (y / 8)) % 2 == 1;
         uint32_t v = dark ? ramp / 2 : ramp / 2 + max / 2;
         if (x == 0 || y == 0 || x == width - 1 || y == height - 1)
-          v = max - uint32_t(p);
+          v = max - uint32_t(kind);
         SampleAt(image, x, y, p) = uint16_t(v);
       }
     }

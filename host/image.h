@@ -43,7 +43,8 @@ uint16_t FileToHost16(uint16_t value);
 uint16_t HostToFile16(uint16_t value);
 
 // A deterministic picture with edges, ramps and all channels distinct, so
-// that a misplaced row, column or plane changes the output.
+// that a misplaced row, column or plane changes the output. One or two
+// planes make a gray document: gray, and a transparency plane.
 HostImage MakeTestPattern(int32_t width, int32_t height, int32_t planes,
                           int32_t depth);
 

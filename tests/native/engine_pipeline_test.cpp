@@ -123,6 +123,31 @@ TEST(WholeImage, ResultsDoNotDependOnTiling) {
   }
 }
 
+// A gray document is sharpened as the RGB document whose three channels
+// hold its gray, whatever the settings (colour weights too); a
+// transparency plane comes back as it was.
+TEST(WholeImage, GrayAsReplicatedRgb) {
+  const struct {
+    int32_t depth, planes, width, height;
+    EngineSettings settings;
+    Rect area;
+  } cases[] = {
+      {8, 1, 301, 259, {0, 50, 50, {100}}, {0, 0, 259, 301}},
+      {8, 2, 301, 259, {1000, 100, 100, {-100, 50}}, {3, 250, 259, 301}},
+      {16, 1, 257, 300, {1000, 37, 91, {0, 0, 100}}, {3, 250, 259, 257}},
+      {16, 2, 1, 3, {13, 100, 0, {-100, -100, -100}}, {0, 0, 3, 1}},
+  };
+  for (const auto &c : cases) {
+    const HostImage gray =
+        MakeTestPattern(c.width, c.height, c.planes, c.depth);
+    ApplyEngineSettings(c.settings);
+    HostImage filtered = gray;
+    FilterHostImage(gray, c.area, &filtered);
+    EXPECT_TRUE(filtered.samples == GrayThroughRgb(gray, c.area).samples)
+        << c.depth << " bits, " << c.planes << " planes";
+  }
+}
+
 bool SameRect(const Rect &a, const Rect &b) {
   return std::memcmp(&a, &b, sizeof a) == 0;
 }

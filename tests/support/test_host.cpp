@@ -34,6 +34,10 @@ void FilterHostImage(const HostImage &source, const Rect &filterRect,
   record.imageSize = {int16_t(source.height), int16_t(source.width)};
   record.planes = int16_t(source.planes);
   record.depth = source.depth;
+  // As our host tells them: one or two planes are a gray document.
+  record.imageMode = source.planes < 3
+                         ? (source.depth == 16 ? kModeGray16 : kModeGrayscale)
+                         : (source.depth == 16 ? kModeRGB48 : kModeRGB);
   record.filterRect = filterRect;
   record.inHiPlane = record.outHiPlane = int16_t(source.planes - 1);
   record.inputPadding = record.outputPadding = kPaddingReplicate;
@@ -61,4 +65,15 @@ void FilterHostImage(const HostImage &source, const Rect &filterRect,
   }
   reference::DetachEngineMemory(&record);
   DetachEngineMemory(&record);
+}
+
+HostImage GrayThroughRgb(const HostImage &gray, const Rect &area) {
+  HostImage rgb = MakeImage(gray.width, gray.height, 3, gray.depth);
+  for (size_t i = 0; i < rgb.samples.size(); ++i)
+    rgb.samples[i] = gray.samples[i / 3 * size_t(gray.planes)];
+  HostImage filtered = rgb, result = gray;
+  FilterHostImage(rgb, area, &filtered);
+  for (size_t i = 0; i < result.samples.size(); i += size_t(gray.planes))
+    result.samples[i] = filtered.samples[i / size_t(gray.planes) * 3];
+  return result;
 }

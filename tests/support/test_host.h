@@ -38,3 +38,8 @@ struct HostRun {
 // Rows carry padding, as a host's may.
 void FilterHostImage(const HostImage &source, const Rect &filterRect,
                      HostImage *destination, HostRun *run = nullptr);
+
+// The gray document as the engine must filter area of it: its gray plane
+// is the first channel of the filtered RGB document whose three channels
+// hold that gray; a second plane stays as it was.
+HostImage GrayThroughRgb(const HostImage &gray, const Rect &area);

@@ -1,0 +1,22 @@
+// Gray documents: each pixel's first sample is a gray level, any second
+// (transparency) is left as the host gave it. A gray pixel is an RGB
+// pixel with three equal channels: hue and saturation 0, so no colour
+// weight acts on it and only its value needs converting, without the
+// hue and saturation arithmetic of the colour path.
+#pragma once
+
+#include <cstdint>
+
+// Whether the host's image mode is one of the gray ones.
+bool IsGrayMode(int32_t imageMode);
+
+// Gray levels, pixelStep samples apart, to values (0..1024) and back;
+// the same numbers as the RGB conversions of a gray pixel.
+void GrayToValues8(const uint8_t *source, int32_t pixelStep, uint16_t *value,
+                   int32_t count);
+void GrayToValues16(const uint16_t *source, int32_t pixelStep, uint16_t *value,
+                    int32_t count);
+void ValuesToGray8(const uint16_t *value, uint8_t *destination,
+                   int32_t pixelStep, int32_t count);
+void ValuesToGray16(const uint16_t *value, uint16_t *destination,
+                    int32_t pixelStep, int32_t count);
