@@ -2,6 +2,7 @@
 // and the host, and refuses with a message box when one does not fit.
 #include <cstdio>
 
+#include "engine/gray.h"
 #include "resource_ids.h"
 #include "shell/shell.h"
 
@@ -38,10 +39,13 @@ bool IsOldWindowsNT() {
          version.dwMajorVersion <= 4;
 }
 
+// A gray document needs its one gray plane; a second, its transparency,
+// is carried through.
 int32_t CheckImage(const FilterRecord *record) {
-  if (record->imageMode != kModeRGB && record->imageMode != kModeRGB48)
+  const bool gray = IsGrayMode(record->imageMode);
+  if (!gray && record->imageMode != kModeRGB && record->imageMode != kModeRGB48)
     return IDS_BAD_IMAGE_MODE;
-  if (record->planes < 3) return IDS_TOO_FEW_PLANES;
+  if (record->planes < (gray ? 1 : 3)) return IDS_TOO_FEW_PLANES;
   return 0;
 }
 

@@ -16,12 +16,14 @@ TEST(HostChecks, RefusesImagesAndHostsItCannotServe) {
     int16_t result;
     const char *text;  // null: no box; "": the module's own text
   } cases[] = {
-      {"grayscale in a host of unknown signature: the image comes first", 1, 8,
-       -1, FourCC('A', 'B', 'C', 'D'), 1303,
+      {"CMYK in a host of unknown signature: the image comes first", 4, 8,
+       kModeCMYK, FourCC('A', 'B', 'C', 'D'), 1303,
        "The plugin encountered an invalid image mode. \rPlease make sure the "
        "image mode is set to RGB, \rand the R, G, and B channels are "
        "selected in \rthe channel palette."},
       {"RGB with two planes", 2, 8, kModeRGB, kHostSig8BIM, 1301, ""},
+      {"gray with its transparency", 2, 8, kModeGrayscale, kHostSig8BIM, 0,
+       nullptr},
       {"a host of unknown signature is accepted", 3, 16, -1,
        FourCC('A', 'B', 'C', 'D'), 0, nullptr},
   };

@@ -44,10 +44,12 @@ std::vector<uint8_t> ExpectedPipl(const char *codeKey) {
       {"catg", Text("Orvanex", true)},
       {"name", Text("Tavorin...", true)},
       {codeKey, Text("ENTRYPOINT", false)},
-      // Mode flags: RGB is 0x10 of the first byte, RGB48 0x10 of the second.
-      {"mode", {0x10, 0x10, 0, 0}},
-      {"enbl", Text("in (PSHOP_ImageMode, RGBMode, RGB48Mode) && "
-                    "!(PSHOP_NumTargetChannels < 3)",
+      // Mode flags: 0x80 >> mode in the first byte for grayscale (1) and
+      // RGB (3), 0x80 >> (mode - 8) in the second for gray16 and RGB48.
+      {"mode", {0x50, 0x30, 0, 0}},
+      {"enbl", Text("(in (PSHOP_ImageMode, RGBMode, RGB48Mode) && "
+                    "!(PSHOP_NumTargetChannels < 3)) || "
+                    "in (PSHOP_ImageMode, GrayScaleMode, Gray16Mode)",
                     false, ' ')},
       {"fici", fici},
   };

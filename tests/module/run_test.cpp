@@ -21,7 +21,9 @@ Rect Clipped(const Rect &r, const Rect &image) {
 // engine (another signature, no edge padding, requests clipped at the
 // image's edges with the rectangle rewritten, rows that shear or shift
 // where a request reaches past the top or left): every tile that touches
-// an image edge is where a wrong replication shows.
+// an image edge is where a wrong replication shows. A gray document (one
+// or two planes) comes back as the RGB document its gray makes would,
+// and its transparency as it was.
 TEST(Run, WholeImagesMatchTheEngineBitForBit) {
   struct Case {
     const char *what;
@@ -58,6 +60,14 @@ TEST(Run, WholeImagesMatchTheEngineBitForBit) {
        Rect{0, 299, 270, 300}, &kOdd, 4, true, 5},
       {"imitated: an image narrower than the margin", 5, 3, 3, 16, Rect{},
        &kStrongest, 101, true, 1},
+      {"gray, odd sizes, radius 0.0", 301, 259, 1, 8, Rect{}, &kNoRadius, 1,
+       false, 0},
+      {"gray16 with transparency, a selection, radius 100.0", 300, 270, 2, 16,
+       Rect{3, 250, 259, 300}, &kStrongest, 101, false, 1},
+      {"imitated: gray with transparency, a selection at the top left", 280,
+       260, 2, 8, Rect{0, 0, 200, 150}, &kOdd, 4, true, 3},
+      {"imitated: gray16, odd row bytes, radius 100.0", 257, 9, 1, 16, Rect{},
+       &kStrongest, 101, true, 1},
   };
   // The release module is the tested one stripped: it must filter alike.
   std::string releaseError;
@@ -70,6 +80,7 @@ TEST(Run, WholeImagesMatchTheEngineBitForBit) {
                  {"release module", &release}};
   for (const Case &c : cases) {
     SCOPED_TRACE(c.what);
+    const bool gray = c.planes < 3;
     const HostImage image =
         MakeTestPattern(c.width, c.height, c.planes, c.depth);
     HostConfig config;
@@ -78,8 +89,10 @@ TEST(Run, WholeImagesMatchTheEngineBitForBit) {
     config.hasFilterRect = c.area.bottom != 0;
     config.filterRect = c.area;
     const Rect area = config.hasFilterRect ? c.area : WholeImage(image);
+    ApplyEngineSettings(*c.settings);
     const std::vector<uint16_t> expected =
-        ColourSamples(Reference(image, area, *c.settings), c.planes);
+        gray ? GrayThroughRgb(image, area).samples
+             : ColourSamples(Reference(image, area, *c.settings), c.planes);
     for (const auto &m : modules) {
       SCOPED_TRACE(m.name);
       HostSession s;
@@ -88,7 +101,9 @@ TEST(Run, WholeImagesMatchTheEngineBitForBit) {
       ASSERT_TRUE(LoadParameterBlock(
           &s, BlockBytes(c.stored ? *c.stored : *c.settings), &error));
       ASSERT_EQ(RunInvocation(&s, InvocationKind::kRepeat), 0);
-      EXPECT_TRUE(ColourSamples(s.document.samples, c.planes) == expected);
+      EXPECT_TRUE((gray ? s.document.samples
+                        : ColourSamples(s.document.samples, c.planes)) ==
+                  expected);
 
       // Tiles of at most 256 by 256 from the area's corner, left to right
       // in bands top to bottom, each input grown by the margin (within
@@ -162,8 +177,8 @@ TEST(Run, EveryFailureEndsTheRunCleanlyAndShortBlocksAreReplaced) {
        [](HostConfig *c) { c->noAdvanceState = true; }, nullptr, Case::kOurs,
        16996, 0, 0, true},
       {"a repeat on an image the parameters checks refuse",
-       [](HostConfig *c) { c->imageMode = kModeGrayscale; }, nullptr,
-       Case::kOurs, 1303, 0, 0, true},
+       [](HostConfig *c) { c->imageMode = kModeCMYK; }, nullptr, Case::kOurs,
+       1303, 0, 0, true},
       {"the host delivering a column less than the third tile needs",
        [](HostConfig *c) { c->shortInputAt = 3; }, nullptr, Case::kOurs, 1210,
        3, 2, true},
