@@ -1,5 +1,6 @@
 // The strip under the colour sliders paints itself: a sunken frame round
-// a band of fully saturated hues, one solid column at a time.
+// a band of fully saturated hues, one solid column at a time, faded
+// toward the dialog's face while the colour group is disabled.
 #include "dialog/dialog.h"
 #include "dialog/hue_band.h"
 
@@ -33,9 +34,15 @@ void PaintHueStrip(HWND window) {
     const int32_t t = AtDpi(1, WindowDpi(window));
     DrawSunkenFrame(dc, r, t);
     const int32_t width = r.right - r.left - 2 * t;
+    const bool faded = !IsWindowEnabled(window);
+    const COLORREF face = GetSysColor(COLOR_BTNFACE);
+    const uint8_t faces[3] = {GetRValue(face), GetGValue(face),
+                              GetBValue(face)};
     for (int32_t i = 0; i < width; ++i) {
       uint8_t rgb[3];
       StripColour(i, width, rgb);
+      for (int32_t c = 0; c < 3 && faded; ++c)
+        rgb[c] = uint8_t((rgb[c] + 3 * faces[c]) / 4);
       FillSolid(dc,
                 RECT{r.left + t + i, r.top + t, r.left + t + 1 + i,
                      r.bottom - t},

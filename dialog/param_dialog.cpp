@@ -7,6 +7,7 @@
 // after windows.h
 #include <commctrl.h>
 
+#include "engine/gray.h"
 #include "params/params.h"
 #include "resources/resource_ids.h"
 #include "shell/shell.h"
@@ -90,6 +91,18 @@ void FreeTemplatePictures(HWND dialog) {
   }
 }
 
+// A gray pixel has no hue, so no colour weight acts on it: the colour
+// group is shown disabled, its values kept as they are, with a note.
+void DisableColourGroup(HWND dialog) {
+  for (int32_t k = 0; k < 6; ++k) {
+    EnableWindow(GetDlgItem(dialog, IDC_FIRST_SLIDER + 3 + k), FALSE);
+    EnableWindow(GetDlgItem(dialog, IDC_FIRST_EDIT + 3 + k), FALSE);
+  }
+  EnableWindow(GetDlgItem(dialog, IDC_COLOUR_GROUP), FALSE);
+  EnableWindow(GetDlgItem(dialog, IDC_HUE_STRIP), FALSE);
+  ShowWindow(GetDlgItem(dialog, IDC_GRAY_NOTE), SW_SHOW);
+}
+
 void InitParamDialog(HWND dialog, const ParamDialogInit &init) {
   dialogRecord = init.record;
   CreatePreviewWindow(dialog, init.record);
@@ -106,6 +119,7 @@ void InitParamDialog(HWND dialog, const ParamDialogInit &init) {
     SendMessageA(GetFocus(), EM_SETSEL, 0, -1);
   SubclassHueStrip(GetDlgItem(dialog, IDC_HUE_STRIP));
   ScalePictures(dialog);
+  if (IsGrayMode(init.record->imageMode)) DisableColourGroup(dialog);
   // The label is kept at every paint; written now too, it never shows
   // empty before the dialog's first paint.
   UpdateZoomLabel(dialog);

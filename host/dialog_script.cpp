@@ -199,6 +199,8 @@ BOOL CALLBACK ReadControl(HWND child, LPARAM param) {
   if (lstrcmpiA(c.className.c_str(), "Button") == 0)
     c.check = int32_t(SendMessageA(child, BM_GETCHECK, 0, 0));
   c.focused = FocusOfDialogs() == child;
+  c.enabled = IsWindowEnabled(child) != FALSE;
+  c.visible = (GetWindowLongPtrA(child, GWL_STYLE) & WS_VISIBLE) != 0;
   if (lstrcmpiA(c.className.c_str(), "Edit") == 0) {
     DWORD start = 0, end = 0;
     SendMessageA(child, EM_GETSEL, WPARAM(&start), LPARAM(&end));
@@ -862,6 +864,8 @@ std::string DescribeDialogView(const DialogView &view) {
       out += " at " + std::to_string(c.position);
     if (c.check) out += " checked";
     if (c.focused) out += " focused";
+    if (!c.enabled) out += " disabled";
+    if (!c.visible) out += " hidden";
     if (c.selectionEnd > c.selectionStart)
       out += " selected " + std::to_string(c.selectionStart) + ".." +
              std::to_string(c.selectionEnd);

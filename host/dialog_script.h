@@ -22,6 +22,7 @@ struct ControlView {
   int32_t position = 0;  // trackbars: TBM_GETPOS
   int32_t check = 0;     // buttons: BM_GETCHECK
   bool focused = false;
+  bool enabled = true, visible = true;
   int32_t selectionStart = 0, selectionEnd = 0;  // edit boxes
   // Edit boxes: the width of the text in the box's font, and of the
   // box's area for text (inside border and margins).

@@ -433,7 +433,8 @@ TEST(DialogPresets, SavedValuesComeBackAndOtherFilesAreRefused) {
 }
 
 // Counts the pixels of the shot's preview that do not show the 16-bit
-// image's pixel (left + x, top + y) in 8 bits; reports the first few.
+// image's pixel (left + x, top + y) in 8 bits (a gray image's in every
+// channel); reports the first few.
 int32_t Mismatches(const ScriptShot &shot, const HostImage &image, int32_t left,
                    int32_t top) {
   int32_t wrong = 0;
@@ -442,8 +443,9 @@ int32_t Mismatches(const ScriptShot &shot, const HostImage &image, int32_t left,
       for (int p = 0; p < 3; ++p) {
         const int32_t shown =
             SampleAt(shot.image, shot.previewLeft + x, shot.previewTop + y, p);
+        const int32_t plane = image.planes < 3 ? 0 : p;
         const int32_t want =
-            (SampleAt(image, left + x, top + y, p) * 511) >> 16;
+            (SampleAt(image, left + x, top + y, plane) * 511) >> 16;
         if (shown != want && ++wrong <= 3)
           ADD_FAILURE() << "preview pixel " << x << "," << y << " plane " << p
                         << " shows " << shown << ", want " << want;
@@ -502,6 +504,51 @@ TEST(DialogPreview, OnTheScreen) {
     EXPECT_EQ(Mismatches(run.script.shots[c.shot], c.image, 699 - w, 519 - h),
               0)
         << "shot " << c.shot;
+}
+
+// On a gray document, in both faces: the colour group disabled with its
+// note, the colour weights kept through OK; the preview shows the
+// filtered gray through gray pixel maps. The README's picture is
+// dialog-gray.png.
+TEST(DialogGray, ColourGroupDisabledWeightsKeptPreviewGray) {
+  ASSERT_NE(ProductModule().entry, nullptr);
+  // The chart's red channel as a gray document.
+  const HostImage document = WithPlanes(MakeSampleChart(720, 520, 16), 1);
+  const char *shots = std::getenv("TAVORIN_SHOTS");
+  const struct {
+    const char *language, *note, *shot;
+  } faces[] = {
+      {"en-US", "Colour weights act on colour images only.", "dialog-gray.png"},
+      {"zh-CN", "颜色权重只作用于彩色图像。", "dialog-gray-chinese.png"}};
+  for (const auto &face : faces) {
+    SCOPED_TRACE(face.language);
+    DialogHost host(document);
+    const FilterParams given = Values({25, 65, 70, 40, 0, -20, 0, 30, -100});
+    host.GiveBlock(given);
+    ASSERT_TRUE(SetDialogLanguage(face.language));
+    std::string script = "show\nshot";
+    if (shots && *shots) script += " " + std::string(shots) + "/" + face.shot;
+    script += "\nzoom label\n";
+    for (int i = 0; i < 3; ++i) script += "pan 500 400\n";
+    ScriptedRun run =
+        host.Run(InvocationKind::kFromMenu, script + "shot\nok\n");
+    SetDialogLanguage("");
+    ASSERT_TRUE(run.failures.empty()) << run.failures[0];
+    ASSERT_EQ(run.result, 0);
+    const DialogView &v = run.script.views.at(0);
+    // Sliders 101 to 109, boxes 201 to 209, the hue strip and the group:
+    // only those of radius, response and spread are enabled.
+    for (int32_t id = 101; id <= 302; id += id % 100 == 9 ? 92 : 1)
+      EXPECT_EQ(v.Find(id)->enabled, id % 100 <= 3 && id < 300) << id;
+    EXPECT_TRUE(v.Find(303)->visible);
+    EXPECT_EQ(v.Text(303), face.note);
+    EXPECT_EQ(NineOf(HeldBlock(&host.session).params), NineOf(given));
+    ASSERT_FALSE(host.session.displays.empty());
+    for (const DisplayCall &d : host.session.displays)
+      ASSERT_EQ(d.imageMode, kModeGrayscale);
+    EXPECT_EQ(Mismatches(run.script.shots.at(1), host.session.document, 1, 1),
+              0);
+  }
 }
 
 TEST(AboutBox, LandsOverTheOwnerAndClosesByClickEnterAndEscape) {
