@@ -42,7 +42,9 @@ void FilterHostImage(const HostImage &source, const Rect &filterRect,
   record.inHiPlane = record.outHiPlane = int16_t(source.planes - 1);
   record.inputPadding = record.outputPadding = kPaddingReplicate;
   record.inputRate = 0x10000;
-  std::vector<uint8_t> work(size_t(EngineMemorySize(&record)));
+  // Not zeros, as a host's fresh handle need not be: the engine must read
+  // only what it wrote (a gray tile's hue and saturation, say).
+  std::vector<uint8_t> work(size_t(EngineMemorySize(&record)), 0xA5);
   AttachEngineMemory(&record, work.data());
   reference::AttachEngineMemory(&record, work.data());
   PrepareEngineTables(&record);
