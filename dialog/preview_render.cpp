@@ -10,10 +10,17 @@
 
 PSPixelMap previewPixelMap;
 unsigned char *previewBuffer = nullptr;
+unsigned char *previewGather = nullptr;
+int32_t previewGatherBytes = 0;
 
 namespace {
 
 constexpr int32_t kPreviewTileSide = 256;
+// A gathered tile's input may reach past the tile by the blur's margin
+// at a reduction of 2 or more: up to 128 pixels on each side.
+constexpr int32_t kGatherSide = 2 * kPreviewTileSide;
+// Full-resolution rows are asked for in pieces of at most this size.
+constexpr int32_t kFullRowsBytes = 1 << 20;
 
 inline uint8_t To8(uint16_t v) { return uint8_t((uint32_t(v) * 511) >> 16); }
 
@@ -198,24 +205,15 @@ Rect PreviewRequestRect(const Rect &tile) {
   return Rect{int16_t(top), int16_t(left), int16_t(bottom), int16_t(right)};
 }
 
-void FillPreviewPixelMap(const FilterRecord *record, const Rect &tile) {
+namespace {
+
+// The pixel map over the shown pixels of tile, which start at source.
+void FillPixelMapFrom(const FilterRecord *record, const Rect &tile,
+                      const uint8_t *source, int32_t sourceRowBytes) {
   PSPixelMap &map = previewPixelMap;
   const bool deep = record->depth == 16;
   const int32_t planes = record->planes;
   const int32_t m = previewState.magnification;
-  const uint8_t *source;
-  int32_t sourceRowBytes;
-  if (previewState.previewOn) {
-    source = static_cast<const uint8_t *>(record->outData);
-    sourceRowBytes = record->outRowBytes;
-  } else {
-    sourceRowBytes = record->inRowBytes;
-    source =
-        static_cast<const uint8_t *>(record->inData) +
-        ptrdiff_t(record->outRect.top - record->inRect.top) * sourceRowBytes +
-        ptrdiff_t(record->outRect.left - record->inRect.left) * planes *
-            (deep ? 2 : 1);
-  }
   uint8_t *target = static_cast<uint8_t *>(map.baseAddr);
   if (!deep) {
     if (m == 1) {  // shown straight from the host's buffer
@@ -235,14 +233,194 @@ void FillPreviewPixelMap(const FilterRecord *record, const Rect &tile) {
   }
 }
 
+}  // namespace
+
+void FillPreviewPixelMap(const FilterRecord *record, const Rect &tile) {
+  if (previewState.previewOn) {
+    FillPixelMapFrom(record, tile,
+                     static_cast<const uint8_t *>(record->outData),
+                     record->outRowBytes);
+    return;
+  }
+  const int32_t pixelBytes = record->planes * (record->depth == 16 ? 2 : 1);
+  FillPixelMapFrom(
+      record, tile,
+      static_cast<const uint8_t *>(record->inData) +
+          ptrdiff_t(record->outRect.top - record->inRect.top) *
+              record->inRowBytes +
+          ptrdiff_t(record->outRect.left - record->inRect.left) * pixelBytes,
+      record->inRowBytes);
+}
+
 void ShowPreviewTile(const FilterRecord *record, const Rect &tile) {
   const VRect source{0, 0, Height(tile), Width(tile)};
   record->displayPixels(&previewPixelMap, &source, tile.top, tile.left,
                         record->platformData);
 }
 
+int32_t PreviewGatherBytes(const FilterRecord *record) {
+  if (record->samplingSupport != 0 && record->supportsPadding) return 0;
+  const int32_t pixelBytes = record->planes * (record->depth == 16 ? 2 : 1);
+  return pixelBytes *
+         (kGatherSide * kGatherSide + kPreviewTileSide * kPreviewTileSide);
+}
+
+namespace {
+
+bool SameRect(const Rect &a, const Rect &b) {
+  return a.top == b.top && a.left == b.left && a.bottom == b.bottom &&
+         a.right == b.right;
+}
+
+Rect Meet(const Rect &a, const Rect &b) {
+  return Rect{a.top > b.top ? a.top : b.top, a.left > b.left ? a.left : b.left,
+              a.bottom < b.bottom ? a.bottom : b.bottom,
+              a.right < b.right ? a.right : b.right};
+}
+
+bool IsEmpty(const Rect &r) { return r.top >= r.bottom || r.left >= r.right; }
+
+// A gathered tile: usable (reduced coordinates) laid out at data.
+struct Gathered {
+  uint8_t *data;
+  int32_t rowBytes, pixelBytes;
+  Rect usable;
+};
+
+// Asks the host for rect at rate (its input alone) and checks that
+// exactly that arrived, every plane, rows long enough.
+const uint8_t *Fetch(FilterRecord *record, const Rect &rect, int32_t rate,
+                     int32_t pixelBytes) {
+  record->inputRate = rate * 65536;
+  record->inRect = rect;
+  record->outRect = Rect{0, 0, 0, 0};
+  if (int16_t(record->advanceState()) != 0) return nullptr;
+  if (!record->inData || !SameRect(record->inRect, rect) ||
+      record->inLoPlane != 0 || record->inHiPlane != record->planes - 1 ||
+      int64_t(record->inRowBytes) < int64_t(Width(rect)) * pixelBytes)
+    return nullptr;
+  return static_cast<const uint8_t *>(record->inData);
+}
+
+// The part of the reduced image the host's own sampling gives: the host's
+// reduced copy may be floor(size / d) pixels a side, not one more.
+bool GatherSampled(FilterRecord *record, const Rect &part, const Gathered &g) {
+  const uint8_t *data =
+      Fetch(record, part, previewState.reduction, g.pixelBytes);
+  if (!data) return false;
+  for (int32_t y = part.top; y < part.bottom; ++y)
+    std::memcpy(g.data + ptrdiff_t(y - g.usable.top) * g.rowBytes +
+                    ptrdiff_t(part.left - g.usable.left) * g.pixelBytes,
+                data + ptrdiff_t(y - part.top) * record->inRowBytes,
+                size_t(Width(part)) * size_t(g.pixelBytes));
+  return true;
+}
+
+// The same pixels read at full resolution and sampled here, as a host
+// samples: the reduced pixel (x, y) is the image's (x d, y d). Rows come
+// in pieces, so that a large reduction asks for no huge rectangle.
+bool GatherFullResolution(FilterRecord *record, const Rect &part,
+                          const Gathered &g) {
+  const int32_t d = previewState.reduction;
+  const int32_t left = part.left * d, right = (part.right - 1) * d + 1;
+  int32_t rowsPerPiece = kFullRowsBytes / (d * (right - left) * g.pixelBytes);
+  if (rowsPerPiece < 1) rowsPerPiece = 1;
+  for (int32_t top = part.top; top < part.bottom; top += rowsPerPiece) {
+    const int32_t bottom = top + rowsPerPiece < part.bottom
+                               ? top + rowsPerPiece
+                               : int32_t(part.bottom);
+    const Rect rows{int16_t(top * d), int16_t(left),
+                    int16_t((bottom - 1) * d + 1), int16_t(right)};
+    const uint8_t *data = Fetch(record, rows, 1, g.pixelBytes);
+    if (!data) return false;
+    for (int32_t y = top; y < bottom; ++y) {
+      const uint8_t *from =
+          data + ptrdiff_t(y - top) * d * ptrdiff_t(record->inRowBytes);
+      uint8_t *to = g.data + ptrdiff_t(y - g.usable.top) * g.rowBytes +
+                    ptrdiff_t(part.left - g.usable.left) * g.pixelBytes;
+      for (int32_t x = part.left; x < part.right; ++x) {
+        std::memcpy(to, from, size_t(g.pixelBytes));
+        to += g.pixelBytes;
+        from += ptrdiff_t(d) * g.pixelBytes;
+      }
+    }
+  }
+  return true;
+}
+
+// A reduced tile from a host that cannot give it whole: the pixels of
+// its reduced copy from the host (where it samples), the rest read at
+// full resolution and sampled here, the edges replicated by the engine.
+// Shows what a host that samples and pads shows, or leaves a hole.
+void RenderGatheredTile(FilterRecord *record, const Rect &tile,
+                        const Rect &request) {
+  const int32_t d = previewState.reduction;
+  Rect wanted = request;
+  if (previewState.previewOn) {
+    record->outRect = request;
+    SetInputRectFromOutput(record);
+    wanted = record->inRect;
+  }
+  // The pixels that exist at this reduction: every d-th one.
+  const int32_t width = record->imageSize.h, height = record->imageSize.v;
+  const Rect sampled{0, 0, int16_t((height + d - 1) / d),
+                     int16_t((width + d - 1) / d)};
+  Gathered g;
+  g.usable = Meet(wanted, sampled);
+  g.pixelBytes = record->planes * (record->depth == 16 ? 2 : 1);
+  g.rowBytes = Width(g.usable) * g.pixelBytes;
+  const int32_t inBytes = Height(g.usable) * g.rowBytes;
+  const int32_t outRowBytes = kPreviewTileSide * g.pixelBytes;
+  if (!previewGather || IsEmpty(g.usable) ||
+      inBytes + kPreviewTileSide * outRowBytes > previewGatherBytes ||
+      (!previewState.previewOn && !SameRect(Meet(request, g.usable), request)))
+    return;
+  g.data = previewGather;
+  Rect fromHost{0, 0, 0, 0};
+  if (record->samplingSupport != 0)
+    fromHost =
+        Meet(g.usable, Rect{0, 0, int16_t(height / d), int16_t(width / d)});
+  bool complete = true;
+  if (IsEmpty(fromHost)) {
+    complete = GatherFullResolution(record, g.usable, g);
+  } else {
+    // At most a column on the right and a row at the bottom remain.
+    const Rect right{g.usable.top, fromHost.right, fromHost.bottom,
+                     g.usable.right};
+    const Rect below{fromHost.bottom, g.usable.left, g.usable.bottom,
+                     g.usable.right};
+    complete = GatherSampled(record, fromHost, g) &&
+               (IsEmpty(right) || GatherFullResolution(record, right, g)) &&
+               (IsEmpty(below) || GatherFullResolution(record, below, g));
+  }
+  record->inputRate = d * 65536;
+  if (!complete) return;
+  if (previewState.previewOn) {
+    uint8_t *out = previewGather + inBytes;
+    const HostTile t = {g.data,       g.rowBytes,  g.usable, g.usable,
+                        out,          outRowBytes, request,  record->planes,
+                        record->depth};
+    if (!HostTileFits(t)) return;
+    ProcessHostTile(t);
+    FillPixelMapFrom(record, tile, out, outRowBytes);
+  } else {
+    FillPixelMapFrom(record, tile,
+                     g.data +
+                         ptrdiff_t(request.top - g.usable.top) * g.rowBytes +
+                         ptrdiff_t(request.left - g.usable.left) * g.pixelBytes,
+                     g.rowBytes);
+  }
+  ShowPreviewTile(record, tile);
+}
+
+}  // namespace
+
 void RenderPreviewTile(FilterRecord *record, const Rect &tile) {
   const Rect request = PreviewRequestRect(tile);
+  if (previewState.reduction > 1 && PreviewGatherBytes(record) != 0) {
+    RenderGatheredTile(record, tile, request);
+    return;
+  }
   record->inRect = record->outRect = request;
   if (previewState.previewOn) SetInputRectFromOutput(record);
   // The output buffer is only somewhere for the engine to write: ask for

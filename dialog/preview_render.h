@@ -13,6 +13,13 @@
 extern PSPixelMap previewPixelMap;
 // The locked preview buffer (planes x 256 x 256 bytes), null when none.
 extern unsigned char *previewBuffer;
+// Where a reduced tile is put together when the host cannot sample it
+// whole (no sampling, or no padding past its reduced copy): the input
+// and the engine's output. Null when the host needs none.
+extern unsigned char *previewGather;
+extern int32_t previewGatherBytes;
+// What a record's host needs there: 0 for a host that samples and pads.
+int32_t PreviewGatherBytes(const FilterRecord *record);
 
 // Fills previewPixelMap for the record's image over buffer.
 void InitPreviewPixelMap(const FilterRecord *record, unsigned char *buffer);

@@ -212,15 +212,16 @@ bool ParseCommandLine(const std::vector<std::string> &args, CliOptions *options,
     } else if (arg == "--imitate") {
       if (!value(&text))
         return false;
-      if (text != "open-host") {
-        *error = "--imitate: open-host, got \"" + text + "\"";
+      if (text == "open-host") {
+        // Its walk through the property list too.
+        ImitateOpenHost(&o.config);
+        o.piplWalk = PiplWalk::kLoose;
+      } else if (text == "gimp") {
+        ImitateGimpBridge(&o.config);
+      } else {
+        *error = "--imitate: open-host or gimp, got \"" + text + "\"";
         return false;
       }
-      // The open-source host engine: its signature, its requests, and its
-      // walk through the property list.
-      o.config.hostSig = FourCC('s', 'p', 'H', 'O');
-      o.config.requests = RequestBehaviour::kClipLikeOpenHost;
-      o.piplWalk = PiplWalk::kLoose;
     } else if (arg == "--row-pad") {
       if (!number(0, 4096, &n))
         return false;
@@ -283,9 +284,16 @@ const char *UsageText() {
          "    --advance-fail-at N[:CODE]\n"
          "    --padding replicate|clip   conforming requests, or like an "
          "open-source host\n"
-         "    --imitate open-host  signature spHO, requests clipped, the "
-         "property list\n"
-         "                         walked without rounding lengths up\n"
+         "    --imitate open-host  signature spHO, requests clipped, a "
+         "floor-sized reduced\n"
+         "                         copy, handle sizes 0, the property list "
+         "walked without\n"
+         "                         rounding lengths up\n"
+         "    --imitate gimp       signature GIMP, no padding, no sampling, "
+         "no image at\n"
+         "                         parameters, 64 x 64 tiles, no owner window "
+         "(--repeat\n"
+         "                         alone: a scripted start)\n"
          "    --column-bytes-zero  --null-parameters  --no-property-suite  "
          "--row-pad N\n"
          "    --no-advance-state   hand the module no advanceState\n"

@@ -93,22 +93,46 @@ BOOL WINAPI BookGlobalUnlock(HGLOBAL h) {
   return GlobalUnlock(h);
 }
 
+int WINAPI BookMessageBoxA(HWND owner, LPCSTR text, LPCSTR caption,
+                           UINT type) {
+  ++g_book.counts.messageBoxes;
+  return MessageBoxA(owner, text, caption, type);
+}
+
+int WINAPI BookMessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption,
+                           UINT type) {
+  ++g_book.counts.messageBoxes;
+  return MessageBoxW(owner, text, caption, type);
+}
+
 struct Route {
+  const char *dll;
   const char *name;
   void *replacement;
 };
 
 const Route kRoutes[] = {
-    {"GlobalAlloc", reinterpret_cast<void *>(BookGlobalAlloc)},
-    {"GlobalFree", reinterpret_cast<void *>(BookGlobalFree)},
-    {"GlobalLock", reinterpret_cast<void *>(BookGlobalLock)},
-    {"GlobalUnlock", reinterpret_cast<void *>(BookGlobalUnlock)},
+    {"kernel32.dll", "GlobalAlloc", reinterpret_cast<void *>(BookGlobalAlloc)},
+    {"kernel32.dll", "GlobalFree", reinterpret_cast<void *>(BookGlobalFree)},
+    {"kernel32.dll", "GlobalLock", reinterpret_cast<void *>(BookGlobalLock)},
+    {"kernel32.dll", "GlobalUnlock",
+     reinterpret_cast<void *>(BookGlobalUnlock)},
+    {"user32.dll", "MessageBoxA", reinterpret_cast<void *>(BookMessageBoxA)},
+    {"user32.dll", "MessageBoxW", reinterpret_cast<void *>(BookMessageBoxW)},
 };
+
+// A positive result tells the host that the user has seen a message;
+// 1 from start or continue is a cancelled dialog or an aborted run.
+bool NeedsMessage(const SelectorCall &call) {
+  if (call.result <= 0)
+    return false;
+  return call.result != 1 || (call.selector != kSelectorStart &&
+                              call.selector != kSelectorContinue);
+}
 
 // Every import slot of the module that holds the system's procedure now
 // holds ours; matching by address also finds forwarded imports.
 bool PatchImports(HMODULE module, std::string *error) {
-  HMODULE kernel = GetModuleHandleA("kernel32.dll");
   auto *base = reinterpret_cast<uint8_t *>(module);
   auto *dos = reinterpret_cast<IMAGE_DOS_HEADER *>(base);
   auto *nt = reinterpret_cast<IMAGE_NT_HEADERS *>(base + dos->e_lfanew);
@@ -125,7 +149,8 @@ bool PatchImports(HMODULE module, std::string *error) {
         reinterpret_cast<IMAGE_THUNK_DATA *>(base + descriptor->FirstThunk);
     for (; slot->u1.Function != 0; ++slot) {
       for (const Route &route : kRoutes) {
-        FARPROC system = GetProcAddress(kernel, route.name);
+        FARPROC system =
+            GetProcAddress(GetModuleHandleA(route.dll), route.name);
         if (system == nullptr ||
             slot->u1.Function != reinterpret_cast<ULONG_PTR>(system))
           continue;
@@ -172,6 +197,15 @@ void CheckAfterInvocation(HostSession *session) {
       b.reported = true;
     }
   }
+  const bool shown = g_book.counts.messageBoxes != g_book.messageBoxesChecked;
+  g_book.messageBoxesChecked = g_book.counts.messageBoxes;
+  if (!session->invocations.empty() && !shown)
+    for (const SelectorCall &call : session->invocations.back().calls)
+      if (NeedsMessage(call))
+        g_book.failures.push_back(std::string("selector ") +
+                                  SelectorName(call.selector) + " returned " +
+                                  std::to_string(call.result) +
+                                  " without showing a message");
   for (const std::string &failure : g_book.failures)
     session->failures.push_back(failure);
   g_book.failures.clear();

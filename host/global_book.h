@@ -4,7 +4,9 @@
 // module's imports of GlobalAlloc, GlobalFree, GlobalLock and GlobalUnlock
 // through a book of its own and checks it after each invocation as it
 // checks its handles: blocks leaked, locks left, blocks used after they
-// were freed. It can also make the N-th allocation fail.
+// were freed. It can also make the N-th allocation fail. It counts the
+// module's message boxes too: a positive result tells a host that the
+// module has shown its message, and one that came without is a fault.
 #pragma once
 
 #include <cstdint>
@@ -24,6 +26,7 @@ struct GlobalBlock {
 
 struct GlobalBookCounts {
   int32_t allocs = 0, allocFailures = 0, frees = 0, locks = 0, unlocks = 0;
+  int32_t messageBoxes = 0;
 };
 
 struct GlobalBook {
@@ -32,6 +35,7 @@ struct GlobalBook {
   int32_t allocFailAt = 0; // 0 never, N the N-th GlobalAlloc, kAlways
   size_t liveBytes = 0;     // in blocks not yet freed
   size_t peakLiveBytes = 0;
+  int32_t messageBoxesChecked = 0; // counted before the last invocation
   std::vector<std::string> failures;
 };
 

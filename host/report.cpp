@@ -74,9 +74,18 @@ std::string DescribeHostSetup(const HostSession &s) {
     out += ", newProc fails at " + FailAtText(c.newFailAt);
   if (c.lockFailAt)
     out += ", lockProc fails at " + FailAtText(c.lockFailAt);
-  out += c.requests == RequestBehaviour::kConforming
-             ? ", requests conforming"
+  if (c.sizesUnknown)
+    out += ", getSizeProc answers 0";
+  out += c.requests == RequestBehaviour::kConforming ? ", requests conforming"
+         : c.requests == RequestBehaviour::kGimpBridge
+             ? ", requests served like GIMP's bridge (no padding, no sampling)"
              : ", requests clipped like an open-source host";
+  if (!c.imageAtParameters)
+    out += ", no image at the parameters call";
+  if (!c.ownerWindow)
+    out += ", no owner window";
+  if (c.tileSize != 256)
+    out += ", tiles of " + std::to_string(c.tileSize);
   if (c.columnBytesZero)
     out += ", column bytes 0";
   if (c.nullParameters)

@@ -85,7 +85,7 @@ void DisposeHandleProc(Handle h) {
 
 int32_t GetHandleSizeProc(Handle h) {
   HostSession *s = Serving("getSizeProc");
-  return s ? BookGetSize(&s->handles, h) : 0;
+  return s && !s->config.sizesUnknown ? BookGetSize(&s->handles, h) : 0;
 }
 
 OSErr SetHandleSizeProc(Handle h, int32_t size) {
@@ -315,7 +315,7 @@ void BuildRecord(HostSession *s) {
                              ToFixed(0.60),   ToFixed(0.15),
                              ToFixed(0.06),   ToFixed(0.3127),
                              ToFixed(0.3290), 0};
-  s->platform.hwnd = c.hostWindow;
+  s->platform.hwnd = c.ownerWindow ? c.hostWindow : 0;
   r->platformData = &s->platform;
   r->displayPixels = DisplayPixels;
   r->handleProcs =
@@ -323,17 +323,17 @@ void BuildRecord(HostSession *s) {
   r->filterCase = SessionFilterCase(*s);
   r->dummyPlaneValue = -1;
   r->advanceState = c.noAdvanceState ? nullptr : AdvanceState;
-  const bool conforming = c.requests == RequestBehaviour::kConforming;
-  r->supportsPadding = conforming ? 1 : 0;
-  r->samplingSupport = conforming ? 1 : 0; // integral sampling
+  r->supportsPadding = c.requests == RequestBehaviour::kConforming ? 1 : 0;
+  // Integral sampling; GIMP's bridge has none.
+  r->samplingSupport = c.requests == RequestBehaviour::kGimpBridge ? 0 : 1;
   r->inputRate = 0x10000;
   r->maskRate = 0x10000;
   r->inNonLayerPlanes = r->outNonLayerPlanes = r->absNonLayerPlanes =
       int16_t(d.planes);
   r->propertyProcs = c.propertySuite ? &s->propertyProcs : nullptr;
-  r->inTileHeight = r->inTileWidth = 256;
-  r->outTileHeight = r->outTileWidth = 256;
-  r->absTileHeight = r->absTileWidth = 256;
+  r->inTileHeight = r->inTileWidth = c.tileSize;
+  r->outTileHeight = r->outTileWidth = c.tileSize;
+  r->absTileHeight = r->absTileWidth = c.tileSize;
   std::memset(s->errorString, 0, sizeof s->errorString);
   r->errorString = s->errorString;
   r->depth = d.depth;
@@ -366,8 +366,22 @@ void InitSession(HostSession *s, const HostConfig &config,
   s->tiles.failCode = config.advanceFailCode;
   SetupSuites(s);
   s->about.platformData = &s->platform;
-  s->platform.hwnd = config.hostWindow;
+  s->platform.hwnd = config.ownerWindow ? config.hostWindow : 0;
   g_session = s;
+}
+
+void ImitateOpenHost(HostConfig *c) {
+  c->hostSig = FourCC('s', 'p', 'H', 'O');
+  c->requests = RequestBehaviour::kClipLikeOpenHost;
+  c->sizesUnknown = true;
+}
+
+void ImitateGimpBridge(HostConfig *c) {
+  c->hostSig = FourCC('G', 'I', 'M', 'P');
+  c->requests = RequestBehaviour::kGimpBridge;
+  c->imageAtParameters = false;
+  c->tileSize = 64;
+  c->ownerWindow = false;
 }
 
 void SetSessionPipl(HostSession *session, const PiplInfo &pipl) {
@@ -478,8 +492,15 @@ int16_t RunInvocation(HostSession *s, InvocationKind kind) {
 
 int16_t DriveSelectors(HostSession *s, InvocationKind kind) {
   int16_t result = 0;
-  if (kind == InvocationKind::kFromMenu)
+  if (kind == InvocationKind::kFromMenu) {
+    FilterRecord *r = s->record;
+    const int16_t mode = r->imageMode, planes = r->planes;
+    if (!s->config.imageAtParameters)
+      r->imageMode = r->planes = 0;
     result = CallSelector(s, kSelectorParameters);
+    r->imageMode = mode;
+    r->planes = planes;
+  }
   if (result == 0)
     result = CallSelector(s, kSelectorPrepare);
   if (result == 0) {

@@ -51,6 +51,7 @@ struct HostConfig {
   bool hasFilterRect = false;
   Rect filterRect{0, 0, 0, 0}; // a selection; default the whole image
   HandleSuiteMode handles = HandleSuiteMode::kOn;
+  bool sizesUnknown = false; // getSizeProc answers 0 for every handle
   int32_t newFailAt = 0;  // 0 never, N the N-th newProc, kAlways every one
   int32_t lockFailAt = 0; // likewise for lockProc
   int newHandleFill = 0xA5;
@@ -71,8 +72,21 @@ struct HostConfig {
   int32_t recordSize = 4096; // larger than the part any module reads
   int32_t maxContinues = 100000;
   intptr_t hostWindow = 0; // PlatformData.hwnd
+  bool ownerWindow = true;  // false: hwnd 0 whatever window the host has
   DrawPixelsHook drawPixels = nullptr;
+  // false: imageMode and planes are 0 at the parameters call, the image
+  // described only from prepare on.
+  bool imageAtParameters = true;
+  int16_t tileSize = 256; // the tile sizes the record suggests
 };
+
+// Our host imitating the hosts the module meets in the field. The
+// open-source host engine: signature 'spHO', requests clipped at the
+// image's edges, a floor-sized reduced copy, a size of 0 for every handle.
+void ImitateOpenHost(HostConfig *config);
+// GIMP's bridge: signature "GIMP", no padding, no sampling, the image
+// not yet described at the parameters call, 64 x 64 tiles, no window.
+void ImitateGimpBridge(HostConfig *config);
 
 enum class InvocationKind { kFromMenu, kRepeat, kAbout, kManual };
 

@@ -147,6 +147,21 @@ ClippedArea ClipLikeOpenHost(const Rect &r, int32_t width, int32_t height,
   return a;
 }
 
+// The open-source engine's reduced copy: floor(size / rate) a side. Rows
+// past it are left unfilled; columns past it shorten the packed rows.
+void ClipToReducedCopy(const HostImage &image, Fixed rate, int32_t pixelBytes,
+                       ClippedArea *a) {
+  const int32_t width = int32_t(int64_t(image.width) * 0x10000 / rate);
+  const int32_t height = int32_t(int64_t(image.height) * 0x10000 / rate);
+  const int32_t right = std::min<int32_t>(a->served.right, width);
+  const int32_t bottom = std::min<int32_t>(a->served.bottom, height);
+  a->height = std::max(0, bottom - a->top);
+  if (right < a->served.right) {
+    a->width = std::max(0, right - a->left);
+    a->packedRowBytes = a->width * pixelBytes;
+  }
+}
+
 void FillClipped(const HostImage &image, const TileRequest &q,
                  const ClippedArea &a, TileBuffer *tile) {
   const int32_t planes = q.hiPlane - q.loPlane + 1;
@@ -213,10 +228,14 @@ OSErr FillTile(const HostImage &image, const TileRequest &request,
   tile->bytesPerSample = image.depth == 16 ? 2 : 1;
   if (RectEmpty(request.rect)) return 0;
   const bool clipped = options.behaviour == RequestBehaviour::kClipLikeOpenHost;
+  TileRequest q = request;
+  if (options.behaviour == RequestBehaviour::kGimpBridge) {
+    q.rate = 0x10000;
+    q.padding = kPaddingNone;
+  }
   if (request.loPlane < 0 || request.hiPlane >= image.planes ||
       request.loPlane > request.hiPlane)
     return kErrParam;
-  TileRequest q = request;
   if (!clipped) {
     if (q.rate <= 0) return kErrParam;
     if (q.padding < kPaddingErrorOnBounds || q.padding > 255) return kErrParam;
@@ -238,6 +257,7 @@ OSErr FillTile(const HostImage &image, const TileRequest &request,
     area = ClipLikeOpenHost(q.rect, int32_t(SampledExtent(image.width, q.rate)),
                             int32_t(SampledExtent(image.height, q.rate)),
                             pixelBytes, options.rowPad);
+    if (q.rate != 0x10000) ClipToReducedCopy(image, q.rate, pixelBytes, &area);
     q.rect = area.served;
     h = std::max(0, q.rect.bottom - q.rect.top);
     rowBytes = area.rowBytes;

@@ -8,7 +8,12 @@
 // 0 on; one with a negative left gets row bytes for the requested width
 // but rows packed at the clipped width (the rows shear); one past the
 // right or bottom edge is clipped there and the record's rectangle
-// rewritten to it. Requests inside the image are served exactly.
+// rewritten to it. Requests inside the image are served exactly. Its
+// reduced copy of the image at a rate d is floor(size / d) pixels a side:
+// a reduced request reaching past that gets the copy's narrower rows,
+// packed under the row bytes of the request, the rectangle not rewritten.
+// A third behaviour imitates GIMP's bridge for these plug-ins: no
+// padding, no sampling (full-resolution pixels whatever the rate).
 #pragma once
 
 #include <cstdint>
@@ -17,7 +22,11 @@
 #include "host/image.h"
 #include "params/host_records.h"
 
-enum class RequestBehaviour { kConforming, kClipLikeOpenHost };
+enum class RequestBehaviour {
+  kConforming,
+  kClipLikeOpenHost,
+  kGimpBridge,
+};
 
 enum : int16_t {
   kPaddingReplicate = -1,

@@ -11,12 +11,25 @@ const COLORREF kAboutGround = RGB(238, 238, 238);
 
 HBRUSH aboutBrush = nullptr;
 
+// Over the owner, or, without one on the screen, in the middle of the
+// monitor's work area.
 void PlaceOverOwner(HWND dialog, HWND owner) {
-  RECT r = {};
-  GetWindowRect(owner, &r);
-  POINT origin{(r.right - r.left - kAboutWidth) / 2,
-               (r.bottom - r.top - kAboutHeight) / 3};
-  ClientToScreen(owner, &origin);
+  POINT origin{0, 0};
+  if (OnScreen(owner)) {
+    RECT r = {};
+    GetWindowRect(owner, &r);
+    origin = {(r.right - r.left - kAboutWidth) / 2,
+              (r.bottom - r.top - kAboutHeight) / 3};
+    ClientToScreen(owner, &origin);
+  } else {
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof monitor;
+    GetMonitorInfoA(MonitorFromWindow(dialog, MONITOR_DEFAULTTOPRIMARY),
+                    &monitor);
+    const RECT &work = monitor.rcWork;
+    origin = {(work.left + work.right - kAboutWidth) / 2,
+              (work.top + work.bottom - kAboutHeight) / 2};
+  }
   SetWindowPos(dialog, nullptr, origin.x, origin.y, kAboutWidth, kAboutHeight,
                0);
 }

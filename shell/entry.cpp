@@ -52,7 +52,14 @@ extern "C" void ENTRYPOINT(int16_t selector, void *record, intptr_t *data,
     // Hosts older than 16-bit support leave depth 0: that means 8 bits.
     if (filter->depth == 0) filter->depth = 8;
   }
+  ClearMessageShown();
   int32_t code = kSelectorHandlers[selector](record);
+  // A positive result tells the host that the user has been told why:
+  // one that has shown nothing yet shows its message now. A cancelled
+  // dialog or an aborted run (1 from start or continue) was the user's.
+  const bool usersOwn = code == 1 && (selector == kSelectorStart ||
+                                      selector == kSelectorContinue);
+  if (code > 0 && !usersOwn && !MessageShown()) ShowErrorMessage(code);
   if (result) *result = int16_t(code);
 }
 
@@ -78,6 +85,11 @@ HWND HostWindow() {
 
 bool IsForegroundWindow(HWND window) {
   return window != nullptr && GetForegroundWindow() == window;
+}
+
+HWND OnScreen(HWND window) {
+  return window && MonitorFromWindow(window, MONITOR_DEFAULTTONULL) ? window
+                                                                    : nullptr;
 }
 
 bool IsParentForeground(HWND window) {

@@ -11,6 +11,8 @@ namespace {
 constexpr int32_t kCaptionBytes = 64;
 constexpr int32_t kTextBytes = 256;
 
+bool messageShown = false;
+
 // The string table carries no text for these two codes.
 const char *FallbackText(int32_t code) {
   switch (code) {
@@ -50,10 +52,13 @@ int32_t CheckImage(const FilterRecord *record) {
 }
 
 // Hosts are accepted by what they can do, whatever their signature: the
-// run copes with hosts that do not replicate edges.
+// run copes with hosts that do not replicate edges. A host that has not
+// described the image yet (no mode, no planes) has it checked at start.
 int32_t CheckHostEnvironment(const FilterRecord *record) {
-  const int32_t code =
-      IsOldWindowsNT() ? IDS_OS_INCOMPATIBLE : CheckImage(record);
+  const bool described = record->imageMode != 0 || record->planes != 0;
+  const int32_t code = IsOldWindowsNT() ? IDS_OS_INCOMPATIBLE
+                       : described      ? CheckImage(record)
+                                        : 0;
   if (code != 0) ReportError(record, code);
   return code;
 }
@@ -73,9 +78,15 @@ void ShowErrorMessage(int32_t code) {
       std::snprintf(bytes, sizeof bytes, "Error %ld.", long(code));
     MultiByteToWideChar(CP_ACP, 0, bytes, -1, text, kTextBytes);
   }
-  MessageBoxW(GetForegroundWindow(), text, caption,
+  // Without an owner on the screen the system centres the box there.
+  MessageBoxW(OnScreen(GetForegroundWindow()), text, caption,
               MB_OK | MB_ICONHAND | MB_TASKMODAL);
+  messageShown = true;
 }
+
+void ClearMessageShown() { messageShown = false; }
+
+bool MessageShown() { return messageShown; }
 
 int32_t ReportError(const FilterRecord *, int32_t code) {
   ShowErrorMessage(code);

@@ -8,25 +8,48 @@ namespace {
 
 constexpr int32_t kBlockBytes = int32_t(sizeof(ParamBlock));
 
+// The block this module allocated during the current run. Its size is the
+// one asked for: some hosts answer 0 for every handle of their own suite.
+Handle ownBlock = nullptr;
+
 ParamBlock *LockBlock(const FilterRecord *record, Handle handle) {
   return reinterpret_cast<ParamBlock *>(LockHostHandle(record, handle, false));
 }
 
-// A block too small for the record (an older or another plug-in's) is
-// never read or written: not even its signature is looked at.
+// A block too small for the record (an older or another plug-in's, or one
+// whose size the host cannot tell) is never read or written: not even its
+// signature is looked at.
 bool HoldsWholeBlock(const FilterRecord *record) {
-  return HostHandleSize(record, record->parameters) >= kBlockBytes;
+  return record->parameters == ownBlock ||
+         HostHandleSize(record, record->parameters) >= kBlockBytes;
 }
 
 }  // namespace
 
 int32_t DoParameters(FilterRecord *record) {
+  ownBlock = nullptr;
   int32_t result = CheckHostEnvironment(record);
   if (result != 0) return result;
   result = ValidateOrCreateParamBlock(record);
-  // Only '8BIM' hosts are known to take a code the module did not show.
-  if (result > 0 && record->hostSig != kHostSig8BIM) return 1;
+  // Other hosts than '8BIM' are only known to take 1 for a failure; the
+  // user learns which from the message.
+  if (result > 0 && record->hostSig != kHostSig8BIM) {
+    ShowErrorMessage(result);
+    return 1;
+  }
   return result;
+}
+
+void ForgetOwnParamBlock() { ownBlock = nullptr; }
+
+int32_t CreateRepeatBlock(FilterRecord *record) {
+  int32_t result = CreateParamBlock(record);
+  if (result != 0) return result;
+  ParamBlock *block = LockBlock(record, record->parameters);
+  if (!block) return kErrMemLocked;
+  block->params.showDialog = 0;
+  UnlockHostHandle(record, record->parameters);
+  return 0;
 }
 
 int32_t ValidateOrCreateParamBlock(FilterRecord *record) {
@@ -50,6 +73,7 @@ int32_t CreateParamBlock(FilterRecord *record) {
   }
   UnlockHostHandle(record, handle);
   record->parameters = handle;
+  ownBlock = handle;
   return 0;
 }
 

@@ -142,7 +142,10 @@ int32_t RunStart(FilterRecord *record) {
     ReportError(record, result);
     return result;
   }
-  result = LoadParamsFromBlock(record);
+  // A host that starts the filter from a script may never have called
+  // the parameters selector: it gets the last-used settings.
+  if (!record->parameters) result = CreateRepeatBlock(record);
+  if (result == 0) result = LoadParamsFromBlock(record);
   if (result != 0) return result;
   result = AllocEngineMemory(record);
   if (result == 0) result = FilterWithEngineMemory(record);
@@ -153,10 +156,13 @@ int32_t RunStart(FilterRecord *record) {
 }  // namespace
 
 int32_t DoStart(FilterRecord *record) {
+  const bool handedBlock = record->parameters != nullptr;
   int32_t result = RunStart(record);
   EmptyRequests(record);
-  // Only '8BIM' hosts are known to keep the block between invocations.
-  if (record->hostSig != kHostSig8BIM && record->parameters) {
+  ForgetOwnParamBlock();
+  // Only '8BIM' hosts are known to keep the block between invocations; a
+  // block made because the host handed none is left for it to repeat.
+  if (record->hostSig != kHostSig8BIM && handedBlock && record->parameters) {
     DisposeHostHandle(record, record->parameters);
     record->parameters = nullptr;
   }

@@ -23,6 +23,9 @@ HINSTANCE ModuleInstance();
 HWND HostWindow();
 bool IsForegroundWindow(HWND window);
 bool IsParentForeground(HWND window);
+// The window when it lies on some monitor, else null: a box placed over
+// a window off every screen would be off the screen too.
+HWND OnScreen(HWND window);
 
 // Sets a host rectangle to the empty rectangle (all four coordinates 0).
 void EmptyRect(Rect *rect);
@@ -52,6 +55,10 @@ int32_t CheckHostEnvironment(const FilterRecord *record);
 int32_t CheckImage(const FilterRecord *record);
 bool IsOldWindowsNT();
 void ShowErrorMessage(int32_t code);
+// Whether ShowErrorMessage has run since the flag was cleared: a positive
+// result must not reach the host before the user has seen a message.
+void ClearMessageShown();
+bool MessageShown();
 int32_t ReportError(const FilterRecord *record, int32_t code);
 
 // The last-used settings file (settings_file.cpp).
@@ -67,6 +74,12 @@ int32_t CreateParamBlock(FilterRecord *record);
 int32_t RevalidateParamBlock(FilterRecord *record);
 int32_t LoadParamsFromBlock(FilterRecord *record);
 int32_t StoreParamsToBlock(FilterRecord *record);
+// The run is over: a block created in it is the host's from now on, and
+// its size the host's to tell.
+void ForgetOwnParamBlock();
+// A new block with the last-used settings (the file's, else the
+// defaults) that runs without the dialog, as a repeat does.
+int32_t CreateRepeatBlock(FilterRecord *record);
 
 // The filtering run (run.cpp).
 int32_t RunTileLoop(FilterRecord *record);

@@ -461,49 +461,54 @@ int32_t Mismatches(const ScriptShot &shot, const HostImage &image, int32_t left,
 TEST(DialogPreview, OnTheScreen) {
   ASSERT_NE(ProductModule().entry, nullptr);
   const HostImage document = MakeTestPattern(700, 520, 3, 16);
-  HostConfig config;
-  ImitatedHost(&config);
-  config.rowPad = 1;
-  DialogHost host(document, config);
-  host.GiveBlock(Values({64, 80, 70, 40, -30, 0, 60, -50, 20}));
-  // Drags stay on the screen: several of them to reach the corners.
-  std::string script =
-      "show\nshot\nhover 2 2\nshow\nrelease 2 2\nzoom label\nshow\n"
-      "hover 2 2\nshow\nrelease 2 2\n";
-  for (int i = 0; i < 3; ++i) script += "pan 500 400\n";
-  script += "shot\n";
-  for (int i = 0; i < 6; ++i) script += "pan -500 -400\n";
-  // Held, the button shows the document; released, the result.
-  script += "shot\nhold 9 9\nshot\nrelease 9 9\nshot\n";
-  script += "zoom in\nzoom in\nshow\nzoom label\nshow\nzoom label\n";
-  ScriptedRun run = host.Run(InvocationKind::kFromMenu, script + "show\nok\n");
-  ASSERT_TRUE(run.failures.empty()) << run.failures[0];
-  ASSERT_EQ(run.result, 0);
-  ASSERT_EQ(run.script.views.size(), 7u);
-  ASSERT_EQ(run.script.shots.size(), 5u);
-  std::vector<std::string> labels;
-  for (const DialogView &v : run.script.views) labels.push_back(v.Text(9));
-  EXPECT_EQ(labels, (std::vector<std::string>{"50%", "50%", "100%", "100%",
-                                              "300%", "100%", "50%"}));
-  EXPECT_EQ(run.script.views[1].cursor, "arrow");
-  EXPECT_EQ(run.script.views[3].cursor, "hand");
-  EXPECT_EQ(run.Events(), (std::vector<std::string>{"beep 880 100"}));
+  // GIMP's bridge too: no sampling, no image at the parameters call, no
+  // owner window.
+  for (void (*imitate)(HostConfig *) : {ImitatedHost, ImitateGimpBridge}) {
+    HostConfig config;
+    imitate(&config);
+    config.rowPad = 1;
+    DialogHost host(document, config);
+    host.GiveBlock(Values({64, 80, 70, 40, -30, 0, 60, -50, 20}));
+    // Drags stay on the screen: several of them to reach the corners.
+    std::string script =
+        "show\nshot\nhover 2 2\nshow\nrelease 2 2\nzoom label\nshow\n"
+        "hover 2 2\nshow\nrelease 2 2\n";
+    for (int i = 0; i < 3; ++i) script += "pan 500 400\n";
+    script += "shot\n";
+    for (int i = 0; i < 6; ++i) script += "pan -500 -400\n";
+    // Held, the button shows the document; released, the result.
+    script += "shot\nhold 9 9\nshot\nrelease 9 9\nshot\n";
+    script += "zoom in\nzoom in\nshow\nzoom label\nshow\nzoom label\n";
+    ScriptedRun run =
+        host.Run(InvocationKind::kFromMenu, script + "show\nok\n");
+    ASSERT_TRUE(run.failures.empty()) << run.failures[0];
+    ASSERT_EQ(run.result, 0);
+    ASSERT_EQ(run.script.views.size(), 7u);
+    ASSERT_EQ(run.script.shots.size(), 5u);
+    std::vector<std::string> labels;
+    for (const DialogView &v : run.script.views) labels.push_back(v.Text(9));
+    EXPECT_EQ(labels, (std::vector<std::string>{"50%", "50%", "100%", "100%",
+                                                "300%", "100%", "50%"}));
+    EXPECT_EQ(run.script.views[1].cursor, "arrow");
+    EXPECT_EQ(run.script.views[3].cursor, "hand");
+    EXPECT_EQ(run.Events(), (std::vector<std::string>{"beep 880 100"}));
 
-  // OK filtered the document with the same values: the corners show it.
-  const HostImage &result = host.session.document;
-  const ScriptShot &fit = run.script.shots[0];
-  for (int p = 0; p < 3; ++p)
-    EXPECT_EQ(SampleAt(fit.image, fit.previewLeft, fit.previewTop, p), 128);
-  const int32_t w = fit.previewWidth, h = fit.previewHeight;
-  EXPECT_EQ(Mismatches(run.script.shots[1], result, 1, 1), 0);
-  const struct {
-    const HostImage &image;
-    size_t shot;
-  } corners[] = {{result, 2}, {document, 3}, {result, 4}};
-  for (const auto &c : corners)
-    EXPECT_EQ(Mismatches(run.script.shots[c.shot], c.image, 699 - w, 519 - h),
-              0)
-        << "shot " << c.shot;
+    // OK filtered the document with the same values: the corners show it.
+    const HostImage &result = host.session.document;
+    const ScriptShot &fit = run.script.shots[0];
+    for (int p = 0; p < 3; ++p)
+      EXPECT_EQ(SampleAt(fit.image, fit.previewLeft, fit.previewTop, p), 128);
+    const int32_t w = fit.previewWidth, h = fit.previewHeight;
+    EXPECT_EQ(Mismatches(run.script.shots[1], result, 1, 1), 0);
+    const struct {
+      const HostImage &image;
+      size_t shot;
+    } corners[] = {{result, 2}, {document, 3}, {result, 4}};
+    for (const auto &c : corners)
+      EXPECT_EQ(Mismatches(run.script.shots[c.shot], c.image, 699 - w, 519 - h),
+                0)
+          << "shot " << c.shot;
+  }
 }
 
 // On a gray document, in both faces: the colour group disabled with its
@@ -579,6 +584,22 @@ TEST(AboutBox, LandsOverTheOwnerAndClosesByClickEnterAndEscape) {
   }
   // Each box after the first leaves no GDI object behind.
   EXPECT_EQ(SampleGuiObjects().gdi, gdiAfterFirst);
+  // Without an owner on the screen (none, or one off every monitor): in
+  // the middle of the work area.
+  RECT work;
+  SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+  SetWindowPos(owner, nullptr, -3000, -3000, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  for (bool ownerWindow : {false, true}) {
+    config.ownerWindow = ownerWindow;
+    DialogHost elsewhere(MakeTestPattern(8, 8, 3, 8), config);
+    ScriptedRun run =
+        elsewhere.Run(InvocationKind::kAbout, "show\npress escape\n");
+    ASSERT_EQ(run.script.views.size(), 1u);
+    const DialogView &v = run.script.views[0];
+    EXPECT_EQ(std::vector<int32_t>({v.left, v.top}),
+              std::vector<int32_t>({(work.left + work.right - 427) / 2,
+                                    (work.top + work.bottom - 252) / 2}));
+  }
   DestroyWindow(owner);
 }
 

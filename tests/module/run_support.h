@@ -164,11 +164,8 @@ const ReferenceSettings kStrongest = {
 const ReferenceSettings kOdd = {37, 77, 13, {17, -42, 99, -100, 63, -7}};
 
 // Our host imitating an open-source host engine: another signature, no
-// edge padding, requests clipped at the image's edges.
-inline void ImitatedHost(HostConfig *config) {
-  config->hostSig = FourCC('s', 'p', 'H', 'O');
-  config->requests = RequestBehaviour::kClipLikeOpenHost;
-}
+// edge padding, requests clipped at the image's edges, handle sizes 0.
+inline void ImitatedHost(HostConfig *config) { ImitateOpenHost(config); }
 
 inline Rect WholeImage(const HostImage &image) {
   return Rect{0, 0, int16_t(image.height), int16_t(image.width)};
@@ -207,6 +204,17 @@ inline void WriteBytes(const std::string &path,
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char *>(bytes.data()),
             std::streamsize(bytes.size()));
+}
+
+// The last-used settings file holding settings, as the module writes it.
+inline void WriteSettingsFile(const ReferenceSettings &settings) {
+  CreateDirectoryA(SettingsFolder().c_str(), nullptr);
+  CreateDirectoryA(SettingsFolder("\\PS Filters").c_str(), nullptr);
+  const std::vector<uint8_t> block = BlockBytes(settings);
+  std::vector<uint8_t> image(kBlockFileBytes);
+  EncodeBlockFile(reinterpret_cast<const ParamBlock *>(block.data()),
+                  image.data());
+  WriteBytes(SettingsFilePath(), image);
 }
 
 // A 32-bit value of a file image, big-endian.

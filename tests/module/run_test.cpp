@@ -17,13 +17,16 @@ Rect Clipped(const Rect &r, const Rect &image) {
               std::min(r.bottom, image.bottom), std::min(r.right, image.right)};
 }
 
-// In a conforming host and in our host imitating an open-source host
-// engine (another signature, no edge padding, requests clipped at the
-// image's edges with the rectangle rewritten, rows that shear or shift
-// where a request reaches past the top or left): every tile that touches
-// an image edge is where a wrong replication shows. A gray document (one
-// or two planes) comes back as the RGB document its gray makes would,
-// and its transparency as it was.
+// In a conforming host, in our host imitating an open-source host engine
+// (another signature, no edge padding, requests clipped at the image's
+// edges with the rectangle rewritten, rows that shear or shift where a
+// request reaches past the top or left, handle sizes 0) and in its
+// imitation of GIMP's bridge: every tile that touches an image edge is
+// where a wrong replication shows. The imitated hosts start the filter
+// without a block, as a script does: the last-used settings run, and the
+// block left behind repeats them. A gray document (one or two planes)
+// comes back as the RGB document its gray makes would, and its
+// transparency as it was.
 TEST(Run, WholeImagesMatchTheEngineBitForBit) {
   struct Case {
     const char *what;
@@ -31,7 +34,7 @@ TEST(Run, WholeImagesMatchTheEngineBitForBit) {
     Rect area;  // empty: the whole image
     const ReferenceSettings *settings;
     int32_t margin;  // by hand from the radius: the blur's reach, rounded up
-    bool imitated;
+    void (*imitated)(HostConfig *);
     int32_t rowPad;
     // The block a host replays, when it is not settings: one that never
     // passed the parameters selector, clamped before the engine sees it
@@ -39,35 +42,39 @@ TEST(Run, WholeImagesMatchTheEngineBitForBit) {
     const ReferenceSettings *stored = nullptr;
   } cases[] = {
       {"600 x 300, cut at the right and the bottom", 600, 300, 3, 8, Rect{},
-       &kDefaults, 2, false, 0},
+       &kDefaults, 2, nullptr, 0},
       {"257 x 1 in 16 bits with a fourth plane, radius 100.0", 257, 1, 4, 16,
-       Rect{}, &kStrongest, 101, false, 0},
+       Rect{}, &kStrongest, 101, nullptr, 0},
       {"1 x 1000 with a fourth plane, radius 0.0", 1, 1000, 4, 8, Rect{},
-       &kNoRadius, 1, false, 0},
+       &kNoRadius, 1, nullptr, 0},
       {"a replayed block out of range", 50, 40, 3, 8, Rect{}, &kClamped, 101,
-       false, 0, &kOutOfRange},
+       nullptr, 0, &kOutOfRange},
       {"a selection at 100, 100 in 16 bits", 420, 390, 3, 16,
-       Rect{100, 100, 389, 419}, &kOdd, 4, false, 0},
+       Rect{100, 100, 389, 419}, &kOdd, 4, nullptr, 0},
       {"imitated: 8 bits, tiles cut at the right and the bottom", 300, 270, 3,
-       8, Rect{}, &kOdd, 4, true, 0},
+       8, Rect{}, &kOdd, 4, ImitatedHost, 0},
       {"imitated: 16 bits, odd row bytes, a fourth plane, radius 100.0", 280,
-       260, 4, 16, Rect{}, &kStrongest, 101, true, 3},
+       260, 4, 16, Rect{}, &kStrongest, 101, ImitatedHost, 3},
       {"imitated: a selection touching the top and left edges", 300, 270, 3, 16,
-       Rect{0, 0, 200, 150}, &kOdd, 4, true, 1},
+       Rect{0, 0, 200, 150}, &kOdd, 4, ImitatedHost, 1},
       {"imitated: a selection touching the bottom and right edges", 300, 270, 3,
-       8, Rect{70, 60, 270, 300}, &kStrongest, 101, true, 0},
+       8, Rect{70, 60, 270, 300}, &kStrongest, 101, ImitatedHost, 0},
       {"imitated: a column along the right edge", 300, 270, 3, 8,
-       Rect{0, 299, 270, 300}, &kOdd, 4, true, 5},
+       Rect{0, 299, 270, 300}, &kOdd, 4, ImitatedHost, 5},
       {"imitated: an image narrower than the margin", 5, 3, 3, 16, Rect{},
-       &kStrongest, 101, true, 1},
+       &kStrongest, 101, ImitatedHost, 1},
       {"gray, odd sizes, radius 0.0", 301, 259, 1, 8, Rect{}, &kNoRadius, 1,
-       false, 0},
+       nullptr, 0},
       {"gray16 with transparency, a selection, radius 100.0", 300, 270, 2, 16,
-       Rect{3, 250, 259, 300}, &kStrongest, 101, false, 1},
+       Rect{3, 250, 259, 300}, &kStrongest, 101, nullptr, 1},
       {"imitated: gray with transparency, a selection at the top left", 280,
-       260, 2, 8, Rect{0, 0, 200, 150}, &kOdd, 4, true, 3},
+       260, 2, 8, Rect{0, 0, 200, 150}, &kOdd, 4, ImitatedHost, 3},
       {"imitated: gray16, odd row bytes, radius 100.0", 257, 9, 1, 16, Rect{},
-       &kStrongest, 101, true, 1},
+       &kStrongest, 101, ImitatedHost, 1},
+      {"GIMP's bridge: 16 bits, a selection touching the right edge", 290, 300,
+       3, 16, Rect{10, 20, 290, 290}, &kOdd, 4, ImitateGimpBridge, 0},
+      {"GIMP's bridge: 8 bits, a fourth plane, radius 100.0", 270, 260, 4, 8,
+       Rect{}, &kStrongest, 101, ImitateGimpBridge, 0},
   };
   // The release module is the tested one stripped: it must filter alike.
   std::string releaseError;
@@ -84,7 +91,7 @@ TEST(Run, WholeImagesMatchTheEngineBitForBit) {
     const HostImage image =
         MakeTestPattern(c.width, c.height, c.planes, c.depth);
     HostConfig config;
-    if (c.imitated) ImitatedHost(&config);
+    if (c.imitated) c.imitated(&config);
     config.rowPad = c.rowPad;
     config.hasFilterRect = c.area.bottom != 0;
     config.filterRect = c.area;
@@ -98,12 +105,19 @@ TEST(Run, WholeImagesMatchTheEngineBitForBit) {
       HostSession s;
       ASSERT_TRUE(StartSession(&s, *m.module, config, image));
       std::string error;
-      ASSERT_TRUE(LoadParameterBlock(
-          &s, BlockBytes(c.stored ? *c.stored : *c.settings), &error));
+      if (c.imitated)
+        WriteSettingsFile(*c.settings);
+      else
+        ASSERT_TRUE(LoadParameterBlock(
+            &s, BlockBytes(c.stored ? *c.stored : *c.settings), &error));
       ASSERT_EQ(RunInvocation(&s, InvocationKind::kRepeat), 0);
       EXPECT_TRUE((gray ? s.document.samples
                         : ColourSamples(s.document.samples, c.planes)) ==
                   expected);
+      if (c.imitated) {
+        EXPECT_EQ(HeldBlock(&s).params.showDialog, 0);
+        EXPECT_EQ(HeldBlock(&s).params.radius, c.settings->radius);
+      }
 
       // Tiles of at most 256 by 256 from the area's corner, left to right
       // in bands top to bottom, each input grown by the margin (within
@@ -148,6 +162,7 @@ TEST(Run, WholeImagesMatchTheEngineBitForBit) {
       for (const std::string &f : SessionFailures(s)) ADD_FAILURE() << f;
     }
   }
+  RemoveSettingsTree(SettingsFolder());
 }
 
 // Every way a run ends early, cleanly; and blocks of 28 bytes that start
@@ -182,18 +197,19 @@ TEST(Run, EveryFailureEndsTheRunCleanlyAndShortBlocksAreReplaced) {
       {"the host delivering a column less than the third tile needs",
        [](HostConfig *c) { c->shortInputAt = 3; }, nullptr, Case::kOurs, 1210,
        3, 2, true},
-      {"no parameters handle", [](HostConfig *c) { c->nullParameters = true; },
-       nullptr, Case::kNone, -109, 0, 0, false},
+      {"no parameters handle: the last-used settings run",
+       [](HostConfig *c) { c->nullParameters = true; }, nullptr, Case::kNone, 0,
+       4, 4, false},
       {"a block that cannot be locked",
        [](HostConfig *c) { c->lockFailAt = 1; }, nullptr, Case::kOurs, -114, 0,
        0, false},
       {"a block of another plug-in", [](HostConfig *) {}, nullptr,
-       Case::kForeign, 2010, 0, 0, false},
+       Case::kForeign, 2010, 0, 0, true},
       {"a block of another plug-in at the parameters selector of '8BIM'",
-       [](HostConfig *) {}, "", Case::kForeign, 2010, 0, 0, false},
+       [](HostConfig *) {}, "", Case::kForeign, 2010, 0, 0, true},
       {"the same in any other host, which gets 1",
        [](HostConfig *c) { c->hostSig = kHostSigMFI1; }, "", Case::kForeign, 1,
-       0, 0, false},
+       0, 0, true},
       {"no memory for the engine", [](HostConfig *c) { c->newFailAt = 1; },
        nullptr, Case::kOurs, -108, 0, 0, false},
       {"engine memory that cannot be locked",
@@ -202,11 +218,23 @@ TEST(Run, EveryFailureEndsTheRunCleanlyAndShortBlocksAreReplaced) {
       {"the dialog cancelled", [](HostConfig *) {}, "cancel", Case::kOurs, 1, 0,
        0, false},
       {"the dialog failing", [](HostConfig *) {}, "fail 1200", Case::kOurs,
-       1200, 0, 0, false},
+       1200, 0, 0, true},
       {"a short block repeated", [](HostConfig *) {}, nullptr, Case::kShort,
-       2010, 0, 0, false},
+       2010, 0, 0, true},
       {"a short block repeated in the imitated host", ImitatedHost, nullptr,
-       Case::kShort, 2010, 0, 0, false},
+       Case::kShort, 2010, 0, 0, true},
+      {"a whole block repeated in a host that cannot tell its size",
+       [](HostConfig *c) { c->sizesUnknown = true; }, nullptr, Case::kOurs,
+       2010, 0, 0, true},
+      {"from the menu in that host: the module's own block is trusted",
+       [](HostConfig *c) { c->sizesUnknown = true; }, "", Case::kNone, 0, 4, 4,
+       false},
+      {"GIMP's bridge from the menu on a CMYK image: refused at start",
+       [](HostConfig *c) {
+         ImitateGimpBridge(c);
+         c->imageMode = kModeCMYK;
+       },
+       "", Case::kNone, 1303, 0, 0, true},
       {"a short block from the menu", [](HostConfig *) {}, "", Case::kShort, 0,
        4, 4, false},
       {"a short block from the menu in the imitated host", ImitatedHost, "",

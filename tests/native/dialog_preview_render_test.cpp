@@ -1,7 +1,8 @@
 // The preview drawn through our host's session: whatever the zoom,
 // depth and planes, every window pixel of the image shows the host's (or
 // the engine's) pixel that lies under it, and a refused tile leaves a
-// hole. The window is a canvas that displayPixels paints.
+// hole; a host that cannot sample or pad shows what one that does shows.
+// The window is a canvas that displayPixels paints.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -73,9 +74,12 @@ struct Case {
   OSType hostSig;
   int32_t zoomIn, panX, panY;  // steps in from the fit view, then a pan
   bool previewOn;
-  bool clipped;    // a host that cannot pad: requests inside the image only
+  RequestBehaviour requests;
   int32_t failAt;  // the host refuses this tile (0: none)
 };
+constexpr RequestBehaviour kPads = RequestBehaviour::kConforming;
+constexpr RequestBehaviour kOpenHost = RequestBehaviour::kClipLikeOpenHost;
+constexpr RequestBehaviour kGimp = RequestBehaviour::kGimpBridge;
 
 // The full-resolution pixel that a scaled image position shows: the host
 // delivers every d-th pixel and replicates the last one it has past the
@@ -89,27 +93,28 @@ void PrintTo(const Case &c, std::ostream *os) { *os << c.what; }
 
 class PreviewRender : public ::testing::TestWithParam<Case> {};
 
-TEST_P(PreviewRender, EveryShownPixelIsTheOneUnderIt) {
-  const Case &c = GetParam();
+// Renders the case's view in a host that serves requests so; the host's
+// log of requests in log.
+void Render(const Case &c, RequestBehaviour requests,
+            std::vector<AdvanceCall> *log, std::vector<std::string> *faults) {
   ResetCurrentParams();
   currentParams.radius = 25;
   currentParams.response = 80;
-  const HostImage document =
-      MakeTestPattern(c.width, c.height, c.planes, c.depth);
-  const HostImage reference = c.previewOn ? Filtered(document) : document;
-
   HostConfig config;
   config.hostSig = c.hostSig;
   config.drawPixels = PaintCanvas;
   // Host rows are not tightly packed, at 16 bits not even aligned.
   config.rowPad = c.depth == 16 ? 1 : 12;
-  if (c.clipped) config.requests = RequestBehaviour::kClipLikeOpenHost;
+  config.requests = requests;
   config.advanceFailAt = c.failAt;
-  Session session(config, document);
-  const HostSession &s = session.s;
-  FilterRecord *r = s.record;
+  Session session(config,
+                  MakeTestPattern(c.width, c.height, c.planes, c.depth));
+  FilterRecord *r = session.s.record;
   std::vector<unsigned char> buffer(size_t(c.planes) * 65536, 0xCD);
   InitPreviewPixelMap(r, buffer.data());
+  std::vector<unsigned char> gather(size_t(PreviewGatherBytes(r)));
+  previewGather = gather.empty() ? nullptr : gather.data();
+  previewGatherBytes = int32_t(gather.size());
   canvas.assign(size_t(kCanvasWidth * kCanvasHeight * 3), kUnpainted);
 
   SetupPreviewView(r, kView);
@@ -117,6 +122,23 @@ TEST_P(PreviewRender, EveryShownPixelIsTheOneUnderIt) {
   PanImage(c.panX, c.panY);
   SetPreviewOn(c.previewOn);
   RenderPreview(r);
+  previewGather = nullptr;
+  *log = session.s.tiles.log;
+  *faults = SessionFailures(session.s);
+}
+
+TEST_P(PreviewRender, EveryShownPixelIsTheOneUnderIt) {
+  const Case &c = GetParam();
+  const HostImage document =
+      MakeTestPattern(c.width, c.height, c.planes, c.depth);
+  const HostImage reference = c.previewOn ? Filtered(document) : document;
+  std::vector<AdvanceCall> log;
+  std::vector<std::string> faults;
+  // What a host that samples and pads shows, where the engine at the
+  // reduced rate gives no full-resolution reference.
+  Render(c, kPads, &log, &faults);
+  const std::vector<uint8_t> padded = canvas;
+  Render(c, c.requests, &log, &faults);
 
   const int32_t d = previewState.reduction, m = previewState.magnification;
   const WindowRect image = previewState.imageRect;
@@ -128,8 +150,10 @@ TEST_P(PreviewRender, EveryShownPixelIsTheOneUnderIt) {
       c.failAt == 2 ? WindowRect{visible.left + 256, visible.top,
                                  visible.left + 512, visible.top + 256}
                     : WindowRect{0, 0, 0, 0};
+  const bool sharpenedReduced = c.previewOn && d > 1;
+  EXPECT_TRUE(canvas == padded);
   int32_t wrong = 0;
-  for (int32_t y = 0; y < kCanvasHeight; ++y) {
+  for (int32_t y = 0; y < kCanvasHeight && !sharpenedReduced; ++y) {
     for (int32_t x = 0; x < kCanvasWidth; ++x) {
       const uint8_t *shown = &canvas[size_t(y * kCanvasWidth + x) * 3];
       const bool inside =
@@ -150,38 +174,51 @@ TEST_P(PreviewRender, EveryShownPixelIsTheOneUnderIt) {
   }
   EXPECT_EQ(wrong, 0) << c.what;
 
-  // The requests: sampled at the zoom's reduction, the input grown by the
-  // engine's margin only when the result is shown, the output asked for
-  // at the image's origin.
+  // The requests: sampled at the zoom's reduction (by a host that pads,
+  // the input grown by the engine's margin only when the result is shown,
+  // the output asked for at the image's origin); never past an imitated
+  // open host's reduced copy, and never sampled by a host that cannot.
   const int32_t margin = c.previewOn ? InputMargin(BlurReach) : 0;
-  for (const AdvanceCall &call : s.tiles.log) {
-    EXPECT_EQ(call.inputRate, d * 65536);
-    EXPECT_EQ(call.outRect.top, 0);
-    EXPECT_EQ(call.outRect.left, 0);
-    if (!c.clipped) {
+  for (const AdvanceCall &call : log) {
+    if (c.requests == kPads || d == 1) {
+      EXPECT_EQ(call.inputRate, d * 65536);
+      EXPECT_EQ(call.outRect.top, 0);
+      EXPECT_EQ(call.outRect.left, 0);
+    }
+    if (c.requests == kPads) {
       EXPECT_EQ(call.inRect.bottom - call.inRect.top,
                 call.outRect.bottom + 2 * margin);
+    } else if (call.inputRate != 0x10000) {
+      EXPECT_EQ(c.requests, kOpenHost);
+      EXPECT_LE(call.inRect.right, c.width / d);
+      EXPECT_LE(call.inRect.bottom, c.height / d);
     }
   }
   if (!c.failAt) {
-    EXPECT_TRUE(SessionFailures(s).empty());
+    for (const std::string &f : faults) ADD_FAILURE() << f;
   }
 }
 
 // clang-format off
 const Case kCases[] = {
-    {"8 bits at 100%, preview off", 300, 200, 3, 8, kHostSig8BIM, 0, 0, 0, false, false, 0},
-    {"8 bits at 100%, sharpened", 300, 200, 3, 8, kHostSig8BIM, 0, 0, 0, true, false, 0},
-    {"16 bits, 4 planes at 100%, sharpened", 300, 260, 4, 16, kHostSigMFI1, 0, 0, 0, true, false, 0},
-    {"8 bits at 300%, sharpened, tiles ending inside a source pixel", 170, 120, 3, 8, kHostSig8BIM, 3, -205, -78, true, false, 0},
-    {"16 bits, 4 planes at 200%", 250, 170, 4, 16, kHostSig8BIM, 2, -51, -33, false, false, 0},
-    {"5 planes at 700%", 90, 60, 5, 8, kHostSig8BIM, 7, -301, -150, false, false, 0},
-    {"reduced by 3, Photoshop", 1150, 620, 3, 8, kHostSig8BIM, 0, 0, 0, false, false, 0},
-    {"reduced by 3, another host", 1150, 620, 3, 16, kHostSigMFI1, 0, 0, 0, false, false, 0},
-    {"a refused tile leaves a hole", 400, 300, 3, 8, kHostSig8BIM, 0, 0, 0, true, false, 2},
-    {"no padding, 16 bits at 100%, sharpened", 300, 260, 3, 16, kHostSigMFI1, 0, 0, 0, true, true, 0},
-    {"no padding, reduced by 3", 1150, 620, 3, 16, kHostSigMFI1, 0, 0, 0, false, true, 0},
-    {"no padding, 300% at the far corner, sharpened", 170, 120, 3, 8, kHostSigMFI1, 3, -9999, -9999, true, true, 0},
+    {"8 bits at 100%, preview off", 300, 200, 3, 8, kHostSig8BIM, 0, 0, 0, false, kPads, 0},
+    {"8 bits at 100%, sharpened", 300, 200, 3, 8, kHostSig8BIM, 0, 0, 0, true, kPads, 0},
+    {"16 bits, 4 planes at 100%, sharpened", 300, 260, 4, 16, kHostSigMFI1, 0, 0, 0, true, kPads, 0},
+    {"8 bits at 300%, sharpened, tiles ending inside a source pixel", 170, 120, 3, 8, kHostSig8BIM, 3, -205, -78, true, kPads, 0},
+    {"16 bits, 4 planes at 200%", 250, 170, 4, 16, kHostSig8BIM, 2, -51, -33, false, kPads, 0},
+    {"5 planes at 700%", 90, 60, 5, 8, kHostSig8BIM, 7, -301, -150, false, kPads, 0},
+    {"reduced by 3, Photoshop", 1150, 620, 3, 8, kHostSig8BIM, 0, 0, 0, false, kPads, 0},
+    {"reduced by 3, another host", 1150, 620, 3, 16, kHostSigMFI1, 0, 0, 0, false, kPads, 0},
+    {"a refused tile leaves a hole", 400, 300, 3, 8, kHostSig8BIM, 0, 0, 0, true, kPads, 2},
+    {"no padding, 16 bits at 100%, sharpened", 300, 260, 3, 16, kHostSigMFI1, 0, 0, 0, true, kOpenHost, 0},
+    {"no padding, reduced by 3", 1150, 620, 3, 16, kHostSigMFI1, 0, 0, 0, false, kOpenHost, 0},
+    {"no padding, 300% at the far corner, sharpened", 170, 120, 3, 8, kHostSigMFI1, 3, -9999, -9999, true, kOpenHost, 0},
+    {"open host at 50%, 601 x 389, sharpened", 601, 389, 3, 16, FourCC('s', 'p', 'H', 'O'), 0, 0, 0, true, kOpenHost, 0},
+    {"open host at 33%, 1000 x 800, sharpened", 1000, 800, 4, 8, FourCC('s', 'p', 'H', 'O'), 0, 0, 0, true, kOpenHost, 0},
+    {"GIMP at 50%, 601 x 389, sharpened", 601, 389, 3, 8, FourCC('G', 'I', 'M', 'P'), 0, 0, 0, true, kGimp, 0},
+    {"GIMP at 50% of 1000 x 800, the far corner, sharpened", 1000, 800, 3, 16, FourCC('G', 'I', 'M', 'P'), 1, -9999, -9999, true, kGimp, 0},
+    {"GIMP at 33%, 1000 x 800", 1000, 800, 3, 8, FourCC('G', 'I', 'M', 'P'), 0, 0, 0, false, kGimp, 0},
+    {"GIMP at 300%", 170, 120, 3, 8, FourCC('G', 'I', 'M', 'P'), 3, -205, -78, true, kGimp, 0},
 };
 // clang-format on
 
