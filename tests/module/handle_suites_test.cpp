@@ -96,7 +96,7 @@ TEST(HandleSuites, EachFailingAllocationOrLockLeavesNothingBehind) {
       EndSession(&s);
       for (const std::string &f : SessionFailures(s)) ADD_FAILURE() << f;
     }
-    EXPECT_GT(failures, 3) << c.what;  // the failures did reach the module
+    EXPECT_GE(failures, 3) << c.what;  // the failures did reach the module
   }
 }
 
