@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "dialog/preview_view.h"
+#include "engine/gray.h"
 #include "engine/pipeline.h"
 #include "engine/tables.h"
 #include "engine/tile_request.h"
@@ -397,9 +398,11 @@ void RenderGatheredTile(FilterRecord *record, const Rect &tile,
   if (!complete) return;
   if (previewState.previewOn) {
     uint8_t *out = previewGather + inBytes;
-    const HostTile t = {g.data,       g.rowBytes,  g.usable, g.usable,
-                        out,          outRowBytes, request,  record->planes,
-                        record->depth};
+    const HostTile t = {g.data,        g.rowBytes,
+                        g.usable,      g.usable,
+                        out,           outRowBytes,
+                        request,       record->planes,
+                        record->depth, IsGrayMode(record->imageMode)};
     if (!HostTileFits(t)) return;
     ProcessHostTile(t);
     FillPixelMapFrom(record, tile, out, outRowBytes);
