@@ -696,38 +696,44 @@ inline void SharpenLanes(const uint16_t *blurred, const uint16_t *hue,
   O::Store(value, O::Min16s(O::Max16s(packed, O::Zero()), O::Set16(1024)));
 }
 
+// The unweighted step one value at a time: L' = L + R(d), clamped.
+inline void SharpenEach(const uint16_t *blurred, uint16_t *value, int32_t count,
+                        const int32_t *response) {
+  for (int32_t i = 0; i < count; ++i) {
+    const int32_t level = value[i];
+    value[i] = Clamped(level + response[level - int32_t(blurred[i])]);
+  }
+}
+
 template <class O>
 void Sharpen(const uint16_t *blurred, const uint16_t *hue,
              const uint16_t *saturation, uint16_t *value, int32_t count,
              const KernelTables &tables) {
   int32_t i = 0;
+  if (!tables.colourWeighted) {
+    // Whole vectors of small differences through the near table in
+    // registers; the others through gathers where the instruction set
+    // has them, else one lookup at a time.
+    const typename O::NearTable near = O::LoadNearTable(tables.nearResponse);
+    for (; i + O::kLanes <= count; i += O::kLanes) {
+      if (O::SharpenNear(near, blurred + i, value + i)) continue;
+      if constexpr (O::kGather) {
+        SharpenLanes<O, false>(blurred + i, hue + i, saturation + i, value + i,
+                               tables);
+      } else {
+        SharpenEach(blurred + i, value + i, O::kLanes, tables.response);
+      }
+    }
+    SharpenEach(blurred + i, value + i, count - i, tables.response);
+    return;
+  }
   if constexpr (O::kGather) {
-    if (tables.colourWeighted) {
-      for (; i + O::kLanes <= count; i += O::kLanes) {
-        SharpenLanes<O, true>(blurred + i, hue + i, saturation + i, value + i,
-                              tables);
-      }
-    } else {
-      // Whole vectors of small differences from registers, the others
-      // through gathers.
-      const typename O::NearTable near = O::LoadNearTable(tables.nearResponse);
-      for (; i + O::kLanes <= count; i += O::kLanes) {
-        if (!O::SharpenNear(near, blurred + i, value + i)) {
-          SharpenLanes<O, false>(blurred + i, hue + i, saturation + i,
-                                 value + i, tables);
-        }
-      }
+    for (; i + O::kLanes <= count; i += O::kLanes) {
+      SharpenLanes<O, true>(blurred + i, hue + i, saturation + i, value + i,
+                            tables);
     }
   }
   const int32_t *response = tables.response;
-  if (!tables.colourWeighted) {
-    // Every weight 0: L' = L + R(d), clamped.
-    for (; i < count; ++i) {
-      const int32_t level = value[i];
-      value[i] = Clamped(level + response[level - int32_t(blurred[i])]);
-    }
-    return;
-  }
   const int32_t *hueWeights = tables.hueWeights;
   const int32_t *saturationWeights = tables.saturationWeights;
   for (; i < count; ++i) {

@@ -181,6 +181,38 @@ struct Sse2 {
         _mm_cmplt_ps(_mm_castsi128_ps(a), _mm_castsi128_ps(b)));
   }
 
+  // SSE2 has no byte shuffle with a varying control: the near table is
+  // read a lane at a time, straight into the vector, and the rest of the
+  // step stays in vectors.
+  struct NearTable {
+    const int16_t *entries;
+  };
+  static NearTable LoadNearTable(const int16_t *table) { return {table}; }
+  template <int K>
+  static V LookUp(const NearTable &near, V index, V entry) {
+    entry =
+        _mm_insert_epi16(entry, near.entries[_mm_extract_epi16(index, K)], K);
+    if constexpr (K + 1 < kLanes) return LookUp<K + 1>(near, index, entry);
+    return entry;
+  }
+  // The unweighted step over 8 values, if every difference is within
+  // the table: the level plus its entry, clamped.
+  static bool SharpenNear(const NearTable &near, const uint16_t *blurred,
+                          uint16_t *value) {
+    const V level = Load(value);
+    const V index =
+        _mm_add_epi16(_mm_sub_epi16(level, Load(blurred)), _mm_set1_epi16(128));
+    const V outside = _mm_and_si128(index, _mm_set1_epi16(int16_t(0xFF00)));
+    if (_mm_movemask_epi8(_mm_cmpeq_epi16(outside, Zero())) != 0xFFFF) {
+      return false;
+    }
+    const V entry = LookUp<0>(near, index, Zero());
+    Store(value,
+          _mm_min_epi16(_mm_max_epi16(_mm_add_epi16(level, entry), Zero()),
+                        _mm_set1_epi16(1024)));
+    return true;
+  }
+
   // 128-bit halves, for the 8 x 8 transposition.
   static Half LoadHalf(const uint16_t *p) { return Load(p); }
   static void StoreHalf(uint16_t *p, Half v) { Store(p, v); }
