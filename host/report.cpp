@@ -51,6 +51,18 @@ std::string FixedText(Fixed v) {
   return buffer;
 }
 
+// "what: median X ns per pixel (N tiles)", or nothing without tiles.
+std::string MedianPerPixel(const char *what, std::vector<double> perPixel) {
+  if (perPixel.empty())
+    return std::string();
+  std::nth_element(perPixel.begin(), perPixel.begin() + perPixel.size() / 2,
+                   perPixel.end());
+  char text[96];
+  std::snprintf(text, sizeof text, "%s: median %.3f ns per pixel (%zu tiles)\n",
+                what, perPixel[perPixel.size() / 2], perPixel.size());
+  return text;
+}
+
 } // namespace
 
 std::string RectText(const Rect &r) {
@@ -123,15 +135,9 @@ std::string DescribeInvocation(const HostSession &s, size_t index, bool timing,
   if (timing)
     out += " (" + Milliseconds(inv.advanceMicroseconds) + ")";
   out += "\n";
-  if (timing && !inv.tileNanosecondsPerPixel.empty()) {
-    std::vector<double> perPixel = inv.tileNanosecondsPerPixel;
-    std::nth_element(perPixel.begin(), perPixel.begin() + perPixel.size() / 2,
-                     perPixel.end());
-    char text[96];
-    std::snprintf(text, sizeof text,
-                  "module per tile: median %.3f ns per pixel (%zu tiles)\n",
-                  perPixel[perPixel.size() / 2], perPixel.size());
-    out += text;
+  if (timing) {
+    out += MedianPerPixel("module per tile", inv.tileNanosecondsPerPixel);
+    out += MedianPerPixel("host per tile", inv.copyNanosecondsPerPixel);
   }
   if (inv.continueCalls)
     out += "continue: " + std::to_string(inv.continueCalls) + " calls\n";

@@ -70,6 +70,12 @@ OSErr AdvanceState() {
   inv->tilePixels = result == 0 ? int64_t(out.bottom - out.top) *
                                       int64_t(out.right - out.left)
                                 : 0;
+  if (inv->tilePixels > 0 &&
+      inv->copyNanosecondsPerPixel.size() < kMaxCallLog) {
+    const std::chrono::duration<double, std::nano> spent =
+        inv->tileDelivered - start;
+    inv->copyNanosecondsPerPixel.push_back(spent.count() / inv->tilePixels);
+  }
   return result;
 }
 

@@ -135,6 +135,9 @@ struct InvocationRecord {
   // it to the next call, per output pixel: a busy machine preempts only
   // some tiles, so the median stays near the unhurried time.
   std::vector<double> tileNanosecondsPerPixel;
+  // The host's own time in each advanceState that served a tile, per
+  // pixel of that tile, for the same reason.
+  std::vector<double> copyNanosecondsPerPixel;
   std::chrono::steady_clock::time_point tileDelivered;
   int64_t tilePixels = 0; // of the tile delivered last; 0 before the first
   int32_t continueCalls = 0;

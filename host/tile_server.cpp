@@ -120,6 +120,9 @@ void FillConforming(const HostImage &image, const TileRequest &q,
     }
     for (int32_t i = 0; i < runFirst; ++i) fillPixel(i);
     for (int32_t i = runEnd; i < w; ++i) fillPixel(i);
+    const size_t pixelsBytes = size_t(w) * size_t(planes * bps);
+    std::memset(row + pixelsBytes, kNoPaddingByte,
+                size_t(tile->rowBytes) - pixelsBytes);
   }
 }
 
@@ -222,7 +225,6 @@ OSErr FillTile(const HostImage &image, const TileRequest &request,
   // The buffer's memory is kept from tile to tile: fresh pages for every
   // tile cost more than the copy itself.
   tile->valid = false;
-  tile->bytes.clear();
   tile->request = request;
   tile->rowBytes = 0;
   tile->bytesPerSample = image.depth == 16 ? 2 : 1;
@@ -266,8 +268,18 @@ OSErr FillTile(const HostImage &image, const TileRequest &request,
     return kErrNoMemory;
   tile->rowBytes = int32_t(rowBytes);
   tile->packedRowBytes = clipped ? area.packedRowBytes : tile->rowBytes;
-  tile->bytes.assign(size_t(rowBytes * h),
-                     clipped ? kUnfilledByte : kNoPaddingByte);
+  // Filled first only where the copy leaves bytes unwritten: a conforming
+  // host writes every byte unless it must leave edges unpadded. Writing
+  // the buffer twice was much of the host's time.
+  const size_t size = size_t(rowBytes * h);
+  const bool inside = q.rect.top >= 0 && q.rect.left >= 0 &&
+                      q.rect.bottom <= SampledExtent(image.height, q.rate) &&
+                      q.rect.right <= SampledExtent(image.width, q.rate);
+  if (!clipped && (q.padding != kPaddingNone || inside)) {
+    if (tile->bytes.size() < size) tile->bytes.resize(size);
+  } else {
+    tile->bytes.assign(size, clipped ? kUnfilledByte : kNoPaddingByte);
+  }
   tile->request = q;
   tile->valid = true;
   if (clipped)
