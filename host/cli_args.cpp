@@ -54,6 +54,32 @@ bool ParseHandles(const std::string &value, HostConfig *config) {
   return true;
 }
 
+bool ParseScripting(const std::string &value, ScriptingMode *mode) {
+  if (value == "full")
+    *mode = ScriptingMode::kFull;
+  else if (value == "none")
+    *mode = ScriptingMode::kNone;
+  else if (value == "record-only")
+    *mode = ScriptingMode::kRecordOnly;
+  else if (value == "no-procs")
+    *mode = ScriptingMode::kNoProcs;
+  else
+    return false;
+  return true;
+}
+
+bool ParsePlayInfo(const std::string &value, int16_t *playInfo) {
+  if (value == "display")
+    *playInfo = kPlayDialogDisplay;
+  else if (value == "dont-display")
+    *playInfo = kPlayDialogDontDisplay;
+  else if (value == "silent")
+    *playInfo = kPlayDialogSilent;
+  else
+    return false;
+  return true;
+}
+
 } // namespace
 
 bool ParseCommandLine(const std::vector<std::string> &args, CliOptions *options,
@@ -115,15 +141,34 @@ bool ParseCommandLine(const std::vector<std::string> &args, CliOptions *options,
     } else if (arg == "--no-advance-state") {
       o.config.noAdvanceState = true;
     } else if (arg == "--in" || arg == "--out" || arg == "--save-block" ||
-               arg == "--load-block" || arg == "--compare") {
+               arg == "--load-block" || arg == "--compare" ||
+               arg == "--descriptor-in" || arg == "--descriptor-out") {
       if (!value(&text))
         return false;
       std::string path = MapUnixPath(text);
-      (arg == "--in"           ? o.inPath
-       : arg == "--out"        ? o.outPath
-       : arg == "--compare"    ? o.comparePath
-       : arg == "--save-block" ? o.saveBlock
-                               : o.loadBlock) = path;
+      (arg == "--in"               ? o.inPath
+       : arg == "--out"            ? o.outPath
+       : arg == "--compare"        ? o.comparePath
+       : arg == "--save-block"     ? o.saveBlock
+       : arg == "--descriptor-in"  ? o.descriptorIn
+       : arg == "--descriptor-out" ? o.descriptorOut
+                                   : o.loadBlock) = path;
+    } else if (arg == "--scripting") {
+      if (!value(&text))
+        return false;
+      if (!ParseScripting(text, &o.config.scripting)) {
+        *error = "--scripting: full, none, record-only or no-procs, got \"" +
+                 text + "\"";
+        return false;
+      }
+    } else if (arg == "--play-info") {
+      if (!value(&text))
+        return false;
+      if (!ParsePlayInfo(text, &o.config.playInfo)) {
+        *error = "--play-info: display, dont-display or silent, got \"" +
+                 text + "\"";
+        return false;
+      }
     } else if (arg == "--size") {
       if (!value(&text))
         return false;
@@ -298,6 +343,16 @@ const char *UsageText() {
          "--row-pad N\n"
          "    --no-advance-state   hand the module no advanceState\n"
          "    --save-block FILE  --load-block FILE\n"
+         "    --scripting MODE     full (record and play back), none, "
+         "record-only, no-procs\n"
+         "                         (the record without procedure tables)\n"
+         "    --descriptor-in FILE play back this descriptor (\"KEY TYPE "
+         "VALUE\" lines)\n"
+         "    --descriptor-out FILE  write the last recorded descriptor\n"
+         "    --play-info display|dont-display|silent   (default: display "
+         "from the\n"
+         "                         menu, dont-display on a repeat with a "
+         "descriptor)\n"
          "    --unattended         record and dismiss message boxes and "
          "dialogs\n"
          "    --dialog ok|cancel   answer to other dialogs when unattended "

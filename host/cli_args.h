@@ -26,6 +26,9 @@ struct CliOptions {
   DialogAnswer dialogAnswer = DialogAnswer::kCancel;
   std::string inPath, outPath, saveBlock, loadBlock;
   std::string comparePath; // the document before and after, side by side
+  // A descriptor to play back, and the file the last recorded one goes to
+  // (text form).
+  std::string descriptorIn, descriptorOut;
   int32_t width = 64, height = 48; // the test pattern without --in
   int32_t depth = 0;               // 0: the input's depth
   int32_t planes = 0;              // 0: the input's planes

@@ -78,6 +78,26 @@ bool LoadDocument(const CliOptions &o, HostImage *image, std::string *error) {
   return true;
 }
 
+// The last descriptor an invocation recorded, as text; none recorded
+// writes no file, so that a test sees a cancelled run left nothing.
+int WriteRecordedDescriptor(const HostSession &session, const std::string &path,
+                            FILE *out, int exitCode) {
+  for (size_t i = session.invocations.size(); i-- > 0;) {
+    const InvocationRecord &inv = session.invocations[i];
+    if (!inv.recorded)
+      continue;
+    const std::string text = DescriptorText(inv.record);
+    if (!WriteFileBytes(path, std::vector<uint8_t>(text.begin(), text.end()))) {
+      Print(out, "error: cannot write " + path + "\n");
+      return kExitFileError;
+    }
+    Print(out, "descriptor: wrote " + path + "\n");
+    return exitCode;
+  }
+  Print(out, "descriptor: none recorded, " + path + " not written\n");
+  return exitCode;
+}
+
 } // namespace
 
 void InstallCrashReport(FILE *out) {
@@ -153,6 +173,22 @@ int RunHostCommand(const CliOptions &o, FILE *out) {
                        " bytes from " + o.loadBlock + "\n");
       }
     }
+    if (exitCode == kExitOk && !o.descriptorIn.empty()) {
+      std::vector<uint8_t> bytes;
+      Descriptor descriptor;
+      if (!ReadFileBytes(o.descriptorIn, &bytes)) {
+        Print(out, "error: cannot read " + o.descriptorIn + "\n");
+        exitCode = kExitFileError;
+      } else if (ParseDescriptorText(std::string(bytes.begin(), bytes.end()),
+                                     &descriptor, &error) != 0) {
+        Print(out, "error: " + o.descriptorIn + ", " + error + "\n");
+        exitCode = kExitFileError;
+      } else {
+        SetPlaybackDescriptor(&session, descriptor);
+        Print(out, "descriptor: " + std::to_string(descriptor.items.size()) +
+                       " keys from " + o.descriptorIn + "\n");
+      }
+    }
     if (exitCode == kExitOk) {
       if (o.unattended && !BeginDialogCapture(o.dialogAnswer))
         Print(out, "note: cannot watch for dialogs\n");
@@ -192,6 +228,9 @@ int RunHostCommand(const CliOptions &o, FILE *out) {
                          " bytes to " + o.saveBlock + "\n");
         }
       }
+      if (!o.descriptorOut.empty())
+        exitCode =
+            WriteRecordedDescriptor(session, o.descriptorOut, out, exitCode);
       if (!o.outPath.empty()) {
         if (WriteImageFile(o.outPath, session.document, &error)) {
           Print(out, "wrote: " + o.outPath + "\n");

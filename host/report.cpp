@@ -63,6 +63,45 @@ std::string MedianPerPixel(const char *what, std::vector<double> perPixel) {
   return text;
 }
 
+const char *ScriptingModeName(ScriptingMode mode) {
+  switch (mode) {
+  case ScriptingMode::kFull:
+    return "full";
+  case ScriptingMode::kNone:
+    return "none";
+  case ScriptingMode::kRecordOnly:
+    return "record-only";
+  default:
+    return "no-procs";
+  }
+}
+
+const char *PlayInfoName(int16_t playInfo) {
+  switch (playInfo) {
+  case kPlayDialogDontDisplay:
+    return "dont-display";
+  case kPlayDialogDisplay:
+    return "display";
+  case kPlayDialogSilent:
+    return "silent";
+  default:
+    return "unknown";
+  }
+}
+
+const char *RecordInfoName(int16_t recordInfo) {
+  switch (recordInfo) {
+  case kRecordDialogOptional:
+    return "dialog optional";
+  case kRecordDialogRequired:
+    return "dialog required";
+  case kRecordDialogNone:
+    return "no dialog";
+  default:
+    return "unknown";
+  }
+}
+
 } // namespace
 
 std::string RectText(const Rect &r) {
@@ -109,6 +148,9 @@ std::string DescribeHostSetup(const HostSession &s) {
   if (c.advanceFailAt)
     out += ", advanceState fails at call " + std::to_string(c.advanceFailAt) +
            " with " + std::to_string(c.advanceFailCode);
+  out += std::string(", scripting ") + ScriptingModeName(c.scripting);
+  if (c.playInfo >= 0)
+    out += std::string(", playInfo ") + PlayInfoName(c.playInfo);
   if (s.hasPipl && !PiplSupportsMode(s.pipl, mode))
     out += "\nnote: the property list does not list mode " +
            std::to_string(mode) + "; a host would not offer the filter";
@@ -150,6 +192,20 @@ std::string DescribeInvocation(const HostSession &s, size_t index, bool timing,
   out += "\n";
   out += std::string("document: ") + (inv.committed ? "changed" : "unchanged") +
          "\n";
+  if (s.config.scripting != ScriptingMode::kNone &&
+      s.config.scripting != ScriptingMode::kNoProcs) {
+    out += std::string("descriptor: ") +
+           (inv.descriptorHanded ? "played back" : "none handed") +
+           ", playInfo " + PlayInfoName(inv.playInfo) + "\n";
+    if (inv.recorded) {
+      out += "descriptor: recorded " + std::to_string(inv.record.items.size()) +
+             " keys, recordInfo " + RecordInfoName(inv.recordInfo) + "\n";
+      for (const DescriptorItem &item : inv.record.items)
+        out += "  " + DescribeDescriptorItem(item) + "\n";
+    } else {
+      out += "descriptor: none recorded\n";
+    }
+  }
   if (logRequests && index + 1 == s.invocations.size()) {
     for (const AdvanceCall &a : s.tiles.log) {
       out += std::string(a.fromModule ? "request" : "host request") + ": in " +

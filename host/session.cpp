@@ -285,6 +285,55 @@ void FillUnwritten(HostImage *image, const Rect &area) {
         SampleAt(*image, x, y, p) = (x + y) % 2 ? max : 0;
 }
 
+// The scripting record as the configured host fills it.
+void SetUpScripting(HostSession *s, InvocationKind kind) {
+  PIDescriptorParameters &p = s->descriptorParameters;
+  p = PIDescriptorParameters{};
+  s->handedDescriptor = nullptr;
+  const ScriptingMode mode = s->config.scripting;
+  if (mode == ScriptingMode::kNone || mode == ScriptingMode::kNoProcs)
+    return;
+  p.readDescriptorProcs = &s->descriptors.readProcs;
+  p.writeDescriptorProcs = &s->descriptors.writeProcs;
+  const bool play = mode == ScriptingMode::kFull && s->hasPlayback;
+  p.playInfo = play && kind == InvocationKind::kRepeat
+                   ? int16_t(kPlayDialogDontDisplay)
+                   : int16_t(kPlayDialogDisplay);
+  if (s->config.playInfo >= 0)
+    p.playInfo = s->config.playInfo;
+  p.recordInfo = kRecordDialogOptional;
+  if (play)
+    s->handedDescriptor = p.descriptor =
+        NewDescriptorHandle(&s->handles, s->playback);
+  InvocationRecord *inv = Current(s);
+  inv->descriptorHanded = p.descriptor != nullptr;
+  inv->playInfo = p.playInfo;
+}
+
+// Takes back what the module left in the descriptor field: a recording,
+// or the descriptor handed to it when the module left it to the host.
+void CollectDescriptor(HostSession *s, InvocationRecord *inv) {
+  PIDescriptorParameters &p = s->descriptorParameters;
+  CheckDescriptorsAfterInvocation(&s->descriptors);
+  Handle h = p.descriptor;
+  p.descriptor = nullptr;
+  if (h == nullptr)
+    return;
+  if (h != s->handedDescriptor) {
+    if (!ReadDescriptorHandle(s->handles, h, &inv->record)) {
+      s->failures.push_back("descriptor holds a handle the host never made");
+      return;
+    }
+    inv->recorded = true;
+    inv->recordInfo = p.recordInfo;
+    if (s->config.scripting == ScriptingMode::kFull) {
+      s->playback = inv->record;
+      s->hasPlayback = true;
+    }
+  }
+  BookDisposeHandle(&s->handles, h, false);
+}
+
 void BuildRecord(HostSession *s) {
   const HostConfig &c = s->config;
   size_t words = (size_t(c.recordSize) + 7) / 8;
@@ -342,6 +391,9 @@ void BuildRecord(HostSession *s) {
   r->absTileHeight = r->absTileWidth = c.tileSize;
   std::memset(s->errorString, 0, sizeof s->errorString);
   r->errorString = s->errorString;
+  r->descriptorParameters = s->config.scripting == ScriptingMode::kNone
+                                ? nullptr
+                                : &s->descriptorParameters;
   r->depth = d.depth;
 }
 
@@ -352,8 +404,10 @@ std::string PString(const unsigned char *p) {
 } // namespace
 
 HostSession::~HostSession() {
-  if (g_session == this)
+  if (g_session == this) {
     g_session = nullptr;
+    ServeDescriptorSuite(nullptr);
+  }
 }
 
 void InitSession(HostSession *s, const HostConfig &config,
@@ -371,6 +425,7 @@ void InitSession(HostSession *s, const HostConfig &config,
   s->tiles.failAt = config.advanceFailAt;
   s->tiles.failCode = config.advanceFailCode;
   SetupSuites(s);
+  InitDescriptorSuite(&s->descriptors, &s->handles);
   s->about.platformData = &s->platform;
   s->platform.hwnd = config.ownerWindow ? config.hostWindow : 0;
   g_session = s;
@@ -417,10 +472,12 @@ int16_t SessionFilterCase(const HostSession &s) {
 
 void BeginInvocation(HostSession *s, InvocationKind kind) {
   g_session = s;
+  ServeDescriptorSuite(&s->descriptors);
   InvocationRecord inv;
   inv.kind = kind;
   s->invocations.push_back(inv);
   BuildRecord(s);
+  SetUpScripting(s, kind);
   s->destination = s->document;
   const FilterCaseInfo *fc =
       s->hasPipl ? FilterCaseFor(s->pipl, s->record->filterCase) : nullptr;
@@ -433,6 +490,7 @@ void BeginInvocation(HostSession *s, InvocationKind kind) {
 
 int16_t CallSelector(HostSession *s, int16_t selector) {
   g_session = s;
+  ServeDescriptorSuite(&s->descriptors);
   int16_t result = 0;
   void *record = selector == kSelectorAbout ? static_cast<void *>(&s->about)
                                             : static_cast<void *>(s->record);
@@ -463,6 +521,7 @@ void EndInvocation(HostSession *s, bool commit) {
   const Rect clip = SessionFilterRect(*s);
   FlushTiles(&s->tiles, s->record, &s->destination, clip);
   Handle kept = s->record ? s->record->parameters : nullptr;
+  CollectDescriptor(s, inv);
   if (s->config.nullParameters) {
     // This host never hands the block back, so it releases it itself.
     CheckHandlesAfterInvocation(&s->handles, kept);
@@ -574,6 +633,9 @@ bool LoadParameterBlock(HostSession *s, const std::vector<uint8_t> &bytes,
   }
   std::memcpy(*h, bytes.data(), bytes.size());
   s->parameters = h;
+  // The block replaces what the host kept from earlier runs, their
+  // recorded step included.
+  s->hasPlayback = false;
   return true;
 }
 
@@ -592,8 +654,15 @@ bool ReadParameterBlock(HostSession *s, std::vector<uint8_t> *bytes,
   return true;
 }
 
+void SetPlaybackDescriptor(HostSession *s, const Descriptor &descriptor) {
+  s->playback = descriptor;
+  s->hasPlayback = true;
+}
+
 std::vector<std::string> SessionFailures(const HostSession &s) {
   std::vector<std::string> all = s.handles.failures;
+  all.insert(all.end(), s.descriptors.failures.begin(),
+             s.descriptors.failures.end());
   all.insert(all.end(), s.failures.begin(), s.failures.end());
   return all;
 }

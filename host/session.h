@@ -17,11 +17,20 @@
 #include <string>
 #include <vector>
 
+#include "host/descriptors.h"
 #include "host/handle_book.h"
 #include "host/image.h"
 #include "host/pipl.h"
 #include "host/tile_server.h"
 #include "params/host_records.h"
+
+// What a host offers of scripting.
+enum class ScriptingMode {
+  kFull,       // both procedure tables; records and plays back
+  kNone,       // no descriptor record at all
+  kRecordOnly, // both tables, but never a descriptor to play back
+  kNoProcs,    // the record without procedure tables, as some hosts do
+};
 
 enum class HandleSuiteMode {
   kOn,        // version 1, eight procedures
@@ -73,6 +82,10 @@ struct HostConfig {
   int32_t maxContinues = 100000;
   intptr_t hostWindow = 0; // PlatformData.hwnd
   bool ownerWindow = true;  // false: hwnd 0 whatever window the host has
+  ScriptingMode scripting = ScriptingMode::kFull;
+  // playInfo; -1: display from the menu, don't display on a repeat with
+  // a descriptor to play (as a host repeats a filter).
+  int16_t playInfo = -1;
   DrawPixelsHook drawPixels = nullptr;
   // false: imageMode and planes are 0 at the parameters call, the image
   // described only from prepare on.
@@ -142,6 +155,11 @@ struct InvocationRecord {
   int64_t tilePixels = 0; // of the tile delivered last; 0 before the first
   int32_t continueCalls = 0;
   bool committed = false; // the document took the result
+  bool descriptorHanded = false;
+  int16_t playInfo = 0;
+  bool recorded = false; // the module handed back a descriptor
+  int16_t recordInfo = 0;
+  Descriptor record;
 };
 
 struct HostSession {
@@ -159,8 +177,13 @@ struct HostSession {
   HandleProcs handleProcs{};
   PropertyProcs propertyProcs{};
   unsigned char errorString[256] = {};
+  PIDescriptorParameters descriptorParameters{};
 
   HandleBook handles;
+  DescriptorSuite descriptors;
+  bool hasPlayback = false;
+  Descriptor playback; // what the next invocation plays back
+  Handle handedDescriptor = nullptr;
   TileServer tiles;
   Handle parameters = nullptr; // kept between invocations
   intptr_t pluginData = 0;     // the entry's data slot
@@ -217,11 +240,16 @@ int16_t RunAbout(HostSession *session);
 // The host disposes of the parameters handle it kept.
 void EndSession(HostSession *session);
 
-// Hands the module a stored parameter block as if kept from a run.
+// Hands the module a stored parameter block as if kept from a run, with
+// no recorded step to play back.
 bool LoadParameterBlock(HostSession *session, const std::vector<uint8_t> &bytes,
                         std::string *error);
 bool ReadParameterBlock(HostSession *session, std::vector<uint8_t> *bytes,
                         std::string *error);
+
+// The descriptor the next invocations play back, as if recorded before
+// (a scripting host with playback only).
+void SetPlaybackDescriptor(HostSession *session, const Descriptor &descriptor);
 
 // Every fault found so far: the handle book's and the session's.
 std::vector<std::string> SessionFailures(const HostSession &session);

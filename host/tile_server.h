@@ -34,11 +34,6 @@ enum : int16_t {
   kPaddingErrorOnBounds = -3,
 };
 
-// Classic result codes a host answers requests with.
-enum : int16_t {
-  kErrParam = -50,
-};
-
 // Bytes a conforming host leaves in buffer parts it was told not to pad,
 // and that the open-source model leaves past the image's edge.
 constexpr uint8_t kUnfilledByte = 0x00;

@@ -211,6 +211,168 @@ struct FilterRecord {
 };
 #pragma pack(pop)
 
+// The scripting records: the descriptor a host plays back and the
+// procedures that read and write one. Natural alignment, unlike
+// FilterRecord; the reader and writer are opaque tokens of the host's.
+typedef struct DescriptorReader *PIReadDescriptor;
+typedef struct DescriptorWriter *PIWriteDescriptor;
+typedef uint32_t DescriptorKeyID;
+
+struct PIDescriptorSimpleReference {
+  uint32_t desiredClass;
+  uint32_t keyForm;
+  struct {
+    unsigned char name[256];
+    int32_t index;
+    uint32_t type;
+    uint32_t value;
+  } keyData;
+};
+
+typedef PIReadDescriptor (*OpenReadDescriptorProc)(Handle descriptor,
+                                                   DescriptorKeyID *keyArray);
+typedef OSErr (*CloseReadDescriptorProc)(PIReadDescriptor reader);
+typedef Boolean (*GetKeyProc)(PIReadDescriptor reader, DescriptorKeyID *key,
+                              uint32_t *type, int32_t *flags);
+typedef OSErr (*GetIntegerProc)(PIReadDescriptor reader, int32_t *value);
+typedef OSErr (*GetFloatProc)(PIReadDescriptor reader, double *value);
+typedef OSErr (*GetUnitFloatProc)(PIReadDescriptor reader, uint32_t *unit,
+                                  double *value);
+typedef OSErr (*GetBooleanProc)(PIReadDescriptor reader, Boolean *value);
+typedef OSErr (*GetHandleValueProc)(PIReadDescriptor reader, Handle *value);
+typedef OSErr (*GetCodeProc)(PIReadDescriptor reader, uint32_t *value);
+typedef OSErr (*GetSimpleReferenceProc)(PIReadDescriptor reader,
+                                        PIDescriptorSimpleReference *value);
+typedef OSErr (*GetObjectProc)(PIReadDescriptor reader, uint32_t *type,
+                               Handle *value);
+typedef OSErr (*GetStringProc)(PIReadDescriptor reader,
+                               unsigned char (*value)[256]);
+typedef OSErr (*GetPinnedIntegerProc)(PIReadDescriptor reader, int32_t min,
+                                      int32_t max, int32_t *value);
+typedef OSErr (*GetPinnedFloatProc)(PIReadDescriptor reader, const double *min,
+                                    const double *max, double *value);
+typedef OSErr (*GetPinnedUnitFloatProc)(PIReadDescriptor reader,
+                                        const double *min, const double *max,
+                                        uint32_t *unit, double *value);
+
+struct ReadDescriptorProcs {
+  int16_t readDescriptorProcsVersion;
+  int16_t numReadDescriptorProcs;
+  OpenReadDescriptorProc openReadDescriptorProc;
+  CloseReadDescriptorProc closeReadDescriptorProc;
+  GetKeyProc getKeyProc;
+  GetIntegerProc getIntegerProc;
+  GetFloatProc getFloatProc;
+  GetUnitFloatProc getUnitFloatProc;
+  GetBooleanProc getBooleanProc;
+  GetHandleValueProc getTextProc;
+  GetHandleValueProc getAliasProc;
+  GetCodeProc getEnumeratedProc;
+  GetCodeProc getClassProc;
+  GetSimpleReferenceProc getSimpleReferenceProc;
+  GetObjectProc getObjectProc;
+  GetCodeProc getCountProc;
+  GetStringProc getStringProc;
+  GetPinnedIntegerProc getPinnedIntegerProc;
+  GetPinnedFloatProc getPinnedFloatProc;
+  GetPinnedUnitFloatProc getPinnedUnitFloatProc;
+};
+
+typedef PIWriteDescriptor (*OpenWriteDescriptorProc)(void);
+typedef OSErr (*CloseWriteDescriptorProc)(PIWriteDescriptor writer,
+                                          Handle *descriptor);
+typedef OSErr (*PutIntegerProc)(PIWriteDescriptor writer, DescriptorKeyID key,
+                                int32_t value);
+typedef OSErr (*PutFloatProc)(PIWriteDescriptor writer, DescriptorKeyID key,
+                              const double *value);
+typedef OSErr (*PutUnitFloatProc)(PIWriteDescriptor writer,
+                                  DescriptorKeyID key, uint32_t unit,
+                                  const double *value);
+typedef OSErr (*PutBooleanProc)(PIWriteDescriptor writer, DescriptorKeyID key,
+                                Boolean value);
+typedef OSErr (*PutHandleValueProc)(PIWriteDescriptor writer,
+                                    DescriptorKeyID key, Handle value);
+typedef OSErr (*PutEnumeratedProc)(PIWriteDescriptor writer,
+                                   DescriptorKeyID key, uint32_t type,
+                                   uint32_t value);
+typedef OSErr (*PutCodeProc)(PIWriteDescriptor writer, DescriptorKeyID key,
+                             uint32_t value);
+typedef OSErr (*PutSimpleReferenceProc)(
+    PIWriteDescriptor writer, DescriptorKeyID key,
+    const PIDescriptorSimpleReference *value);
+typedef OSErr (*PutObjectProc)(PIWriteDescriptor writer, DescriptorKeyID key,
+                               uint32_t type, Handle value);
+typedef OSErr (*PutStringProc)(PIWriteDescriptor writer, DescriptorKeyID key,
+                               const unsigned char *value);
+
+struct WriteDescriptorProcs {
+  int16_t writeDescriptorProcsVersion;
+  int16_t numWriteDescriptorProcs;
+  OpenWriteDescriptorProc openWriteDescriptorProc;
+  CloseWriteDescriptorProc closeWriteDescriptorProc;
+  PutIntegerProc putIntegerProc;
+  PutFloatProc putFloatProc;
+  PutUnitFloatProc putUnitFloatProc;
+  PutBooleanProc putBooleanProc;
+  PutHandleValueProc putTextProc;
+  PutHandleValueProc putAliasProc;
+  PutEnumeratedProc putEnumeratedProc;
+  PutCodeProc putClassProc;
+  PutSimpleReferenceProc putSimpleReferenceProc;
+  PutObjectProc putObjectProc;
+  PutCodeProc putCountProc;
+  PutStringProc putStringProc;
+  PutCodeProc putScopedClassProc;
+  PutObjectProc putScopedObjectProc;
+};
+
+struct PIDescriptorParameters {
+  int16_t descriptorParametersVersion;
+  int16_t playInfo;
+  int16_t recordInfo;
+  Handle descriptor;
+  WriteDescriptorProcs *writeDescriptorProcs;
+  ReadDescriptorProcs *readDescriptorProcs;
+};
+
+constexpr int16_t kReadDescriptorProcCount = 18;
+constexpr int16_t kWriteDescriptorProcCount = 16;
+
+// playInfo, from the host.
+enum : int16_t {
+  kPlayDialogDontDisplay = 0,  // only where values are missing
+  kPlayDialogDisplay = 1,      // filled with the descriptor's values
+  kPlayDialogSilent = 2,       // never, nor any message
+};
+// recordInfo, from the module.
+enum : int16_t {
+  kRecordDialogOptional = 0,
+  kRecordDialogRequired = 1,
+  kRecordDialogNone = 2,
+};
+
+constexpr uint32_t kTypeInteger = FourCC('l', 'o', 'n', 'g');
+constexpr uint32_t kTypeFloat = FourCC('d', 'o', 'u', 'b');
+constexpr uint32_t kTypeUnitFloat = FourCC('U', 'n', 't', 'F');
+constexpr uint32_t kTypeBoolean = FourCC('b', 'o', 'o', 'l');
+constexpr uint32_t kTypeText = FourCC('T', 'E', 'X', 'T');
+constexpr uint32_t kTypeAlias = FourCC('a', 'l', 'i', 's');
+constexpr uint32_t kTypeEnumerated = FourCC('e', 'n', 'u', 'm');
+constexpr uint32_t kTypeClass = FourCC('t', 'y', 'p', 'e');
+constexpr uint32_t kTypeObject = FourCC('O', 'b', 'j', 'c');
+constexpr uint32_t kTypeReference = FourCC('o', 'b', 'j', ' ');
+constexpr uint32_t kTypeNull = FourCC('n', 'u', 'l', 'l');
+constexpr uint32_t kUnitPixels = FourCC('#', 'P', 'x', 'l');
+constexpr uint32_t kUnitNone = FourCC('#', 'N', 'n', 'e');
+
+// Result codes of the descriptor procedures.
+enum : int16_t {
+  kErrCoercedParam = 2,  // a value converted or pinned: not a failure
+  kErrParam = -50,
+  kErrMissingParameter = -1715,
+  kErrReportString = -30904,
+};
+
 // Selectors, result codes and image modes used on both sides.
 enum : int16_t {
   kSelectorAbout = 0,
@@ -375,5 +537,18 @@ static_assert(offsetof(PropertyProcs, setPropertyProc) == 2 * sizeof(void *),
               "setPropertyProc");
 static_assert(offsetof(PSPixelMap, baseAddr) == (sizeof(void *) == 4 ? 36 : 40),
               "baseAddr");
+static_assert(sizeof(PIDescriptorParameters) ==
+                  (sizeof(void *) == 4 ? 20 : 32),
+              "PIDescriptorParameters size");
+static_assert(offsetof(PIDescriptorParameters, readDescriptorProcs) ==
+                  (sizeof(void *) == 4 ? 16 : 24),
+              "readDescriptorProcs");
+static_assert(offsetof(ReadDescriptorProcs, getPinnedUnitFloatProc) ==
+                  (sizeof(void *) == 4 ? 72 : 144),
+              "getPinnedUnitFloatProc");
+static_assert(sizeof(WriteDescriptorProcs) == (sizeof(void *) == 4 ? 68 : 136),
+              "WriteDescriptorProcs size");
+static_assert(sizeof(PIDescriptorSimpleReference) == 276,
+              "PIDescriptorSimpleReference size");
 static_assert(sizeof(PSPixelMap) == (sizeof(void *) == 4 ? 56 : 72),
               "PSPixelMap size");
