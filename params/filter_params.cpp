@@ -92,12 +92,16 @@ int32_t GetRadius() { return currentParams.radius; }
 int32_t GetResponse() { return currentParams.response; }
 int32_t GetSpread() { return currentParams.spread; }
 
-static int32_t *ValueByIndex(int32_t index) {
+int32_t *ParamField(FilterParams *params, int32_t index) {
   if (index < 0 || index >= kParamCount) return nullptr;
-  if (index == kParamRadius) return &currentParams.radius;
-  if (index == kParamResponse) return &currentParams.response;
-  if (index == kParamSpread) return &currentParams.spread;
-  return &currentParams.colourWeight[index - kParamFirstColourWeight];
+  if (index == kParamRadius) return &params->radius;
+  if (index == kParamResponse) return &params->response;
+  if (index == kParamSpread) return &params->spread;
+  return &params->colourWeight[index - kParamFirstColourWeight];
+}
+
+static int32_t *ValueByIndex(int32_t index) {
+  return ParamField(&currentParams, index);
 }
 
 int32_t GetParamByIndex(int32_t index) {

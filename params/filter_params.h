@@ -67,6 +67,8 @@ int32_t GetRadius();
 int32_t GetResponse();
 int32_t GetSpread();
 int32_t GetParamByIndex(int32_t index);
+// The field of a ParamIndex; null outside them.
+int32_t *ParamField(FilterParams *params, int32_t index);
 int32_t SetParamByIndex(int32_t index, int32_t value);
 
 // Header words between memory order and file (big-endian) order.

@@ -46,20 +46,28 @@ extern "C" void ENTRYPOINT(int16_t selector, void *record, intptr_t *data,
     if (result) *result = int16_t(kErrFilterBadParameters);
     return;
   }
-  if (selector != kSelectorAbout) {
-    FilterRecord *filter = static_cast<FilterRecord *>(record);
+  FilterRecord *filter = selector != kSelectorAbout
+                             ? static_cast<FilterRecord *>(record)
+                             : nullptr;
+  if (filter) {
     hostPlatformData = static_cast<const PlatformData *>(filter->platformData);
     // Hosts older than 16-bit support leave depth 0: that means 8 bits.
     if (filter->depth == 0) filter->depth = 8;
   }
   ClearMessageShown();
+  BeginScriptedInvocation(filter);
   int32_t code = kSelectorHandlers[selector](record);
   // A positive result tells the host that the user has been told why:
   // one that has shown nothing yet shows its message now. A cancelled
   // dialog or an aborted run (1 from start or continue) was the user's.
+  // In a silent step nothing may be shown: the host gets the message to
+  // report instead.
   const bool usersOwn = code == 1 && (selector == kSelectorStart ||
                                       selector == kSelectorContinue);
-  if (code > 0 && !usersOwn && !MessageShown()) ShowErrorMessage(code);
+  if (code > 0 && IsSilentInvocation())
+    code = SilentFailureCode(filter, code);
+  else if (code > 0 && !usersOwn && !MessageShown())
+    ShowErrorMessage(code);
   if (result) *result = int16_t(code);
 }
 

@@ -1,6 +1,7 @@
 // Before the module accepts an invocation it checks the system, the image
 // and the host, and refuses with a message box when one does not fit.
 #include <cstdio>
+#include <cstring>
 
 #include "engine/gray.h"
 #include "resource_ids.h"
@@ -63,12 +64,12 @@ int32_t CheckHostEnvironment(const FilterRecord *record) {
   return code;
 }
 
-void ShowErrorMessage(int32_t code) {
-  // Unicode calls: the Chinese texts read right whatever the system's code
-  // page.
-  wchar_t caption[kCaptionBytes] = L"";
-  LoadStringW(ModuleInstance(), IDS_DISPLAY_NAME, caption, kCaptionBytes);
-  wchar_t text[kTextBytes] = L"";
+namespace {
+
+// Unicode calls: the Chinese texts read right whatever the system's code
+// page.
+void LoadMessageText(int32_t code, wchar_t (&text)[kTextBytes]) {
+  text[0] = 0;
   if (LoadStringW(ModuleInstance(), UINT(code), text, kTextBytes) <= 0) {
     const char *fallback = FallbackText(code);
     char bytes[kTextBytes];
@@ -78,6 +79,16 @@ void ShowErrorMessage(int32_t code) {
       std::snprintf(bytes, sizeof bytes, "Error %ld.", long(code));
     MultiByteToWideChar(CP_ACP, 0, bytes, -1, text, kTextBytes);
   }
+}
+
+}  // namespace
+
+void ShowErrorMessage(int32_t code) {
+  if (IsSilentInvocation()) return;
+  wchar_t caption[kCaptionBytes] = L"";
+  LoadStringW(ModuleInstance(), IDS_DISPLAY_NAME, caption, kCaptionBytes);
+  wchar_t text[kTextBytes];
+  LoadMessageText(code, text);
   // Without an owner on the screen the system centres the box there.
   MessageBoxW(OnScreen(GetForegroundWindow()), text, caption,
               MB_OK | MB_ICONHAND | MB_TASKMODAL);
@@ -87,6 +98,23 @@ void ShowErrorMessage(int32_t code) {
 void ClearMessageShown() { messageShown = false; }
 
 bool MessageShown() { return messageShown; }
+
+int32_t SilentFailureCode(FilterRecord *record, int32_t code) {
+  unsigned char *errorString =
+      static_cast<unsigned char *>(record->errorString);
+  if (!errorString) return kErrFilterBadParameters;
+  wchar_t wide[kTextBytes];
+  LoadMessageText(code, wide);
+  // The host's string is in the system's code page.
+  char text[kTextBytes * 2] = "";
+  WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr,
+                      nullptr);
+  text[sizeof text - 1] = 0;
+  const size_t length = std::strlen(text) > 255 ? 255 : std::strlen(text);
+  errorString[0] = static_cast<unsigned char>(length);
+  std::memcpy(errorString + 1, text, length);
+  return kErrReportString;
+}
 
 int32_t ReportError(const FilterRecord *, int32_t code) {
   ShowErrorMessage(code);

@@ -146,10 +146,13 @@ int32_t RunStart(FilterRecord *record) {
   // the parameters selector: it gets the last-used settings.
   if (!record->parameters) result = CreateRepeatBlock(record);
   if (result == 0) result = LoadParamsFromBlock(record);
-  if (result != 0) return result;
+  // Settings played back from the host's descriptor stand in for a
+  // block that could not be read.
+  if (PlayBackDescriptor(record, result == 0) < 0 && result != 0) return result;
   result = AllocEngineMemory(record);
   if (result == 0) result = FilterWithEngineMemory(record);
   FreeEngineMemory(record);
+  if (result == 0) RecordDescriptor(record);
   return result;
 }
 

@@ -59,7 +59,20 @@ void ShowErrorMessage(int32_t code);
 // result must not reach the host before the user has seen a message.
 void ClearMessageShown();
 bool MessageShown();
+// A failure with a message, in a silent invocation: the message goes to
+// the host's errorString for the host to report, and the code says so.
+int32_t SilentFailureCode(FilterRecord *record, int32_t code);
 int32_t ReportError(const FilterRecord *record, int32_t code);
+
+// Scripting (scripting.cpp). Begin notes, for each selector, whether the
+// host plays the step silently: then no window opens, message boxes
+// included. PlayBack reads a descriptor the host hands over into the
+// current settings and decides the dialog from playInfo; -1 when none
+// was read. Record hands the host the current settings.
+void BeginScriptedInvocation(const FilterRecord *record);
+bool IsSilentInvocation();
+int32_t PlayBackDescriptor(FilterRecord *record, bool haveSettings);
+void RecordDescriptor(FilterRecord *record);
 
 // The last-used settings file (settings_file.cpp).
 int32_t GetSettingsBaseFolder(char *buffer);  // buffer of MAX_PATH bytes
