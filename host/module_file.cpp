@@ -132,6 +132,34 @@ void ChooseList(ModuleFile *m) {
                  MachineName(m->machine) + ", this host is " + ArchName(arch);
 }
 
+// The "AETE" resource of the id the list's 'hstm' gives, as a host
+// finds it.
+void ReadTerminology(HMODULE data, PiplResource *r) {
+  HRSRC found = FindResourceA(
+      data, MAKEINTRESOURCEA(uint16_t(r->info.terminologyId)), "AETE");
+  HGLOBAL loaded = found ? LoadResource(data, found) : nullptr;
+  const void *bytes = loaded ? LockResource(loaded) : nullptr;
+  r->terminologyFound = bytes != nullptr;
+  if (bytes)
+    r->terminologyValid = ParseTerminology(
+        static_cast<const uint8_t *>(bytes), SizeofResource(data, found),
+        &r->terminology, &r->terminologyError);
+}
+
+std::string DescribeTerminologyOf(const PiplResource &r) {
+  std::string out =
+      "  terminology " + std::to_string(r.info.terminologyId) + ":";
+  if (!r.terminologyFound)
+    return out + " missing (no AETE resource of that id)\n";
+  if (!r.terminologyValid)
+    return out + " malformed: " + r.terminologyError + "\n";
+  out += "\n" + DescribeTerminology(r.terminology, "    ");
+  if (r.terminology.eventClass != r.info.termsClass ||
+      r.terminology.eventId != r.info.termsEvent)
+    out += "    note: the event differs from the one 'hstm' names\n";
+  return out;
+}
+
 } // namespace
 
 const char *const kVersionTextNames[8] = {
@@ -206,6 +234,8 @@ bool ReadModuleFile(const std::string &path, ModuleFile *m,
                           SizeofResource(data, found), &r.info, &r.error,
                           walk);
     }
+    if (r.valid && r.info.hasTerms)
+      ReadTerminology(data, &r);
     m->pipls.push_back(std::move(r));
   }
   FreeLibrary(data);
@@ -263,6 +293,8 @@ std::string DescribeModuleFile(const ModuleFile &m) {
     out += "pipl " + r.resourceName + ":\n";
     if (r.valid)
       out += DescribePipl(r.info, "  ");
+    if (r.valid && r.info.hasTerms)
+      out += DescribeTerminologyOf(r);
     else
       out += "  malformed: " + r.error + "\n";
   }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "host/pipl.h"
+#include "host/terminology.h"
 #include "params/host_records.h"
 
 struct PiplResource {
@@ -16,6 +17,11 @@ struct PiplResource {
   bool valid = false;
   std::string error; // why it is malformed
   PiplInfo info;
+  // The terminology resource the list's 'hstm' names.
+  bool terminologyFound = false;
+  bool terminologyValid = false;
+  std::string terminologyError;
+  Terminology terminology;
 };
 
 // The module's version resource, as Windows shows it in the file's

@@ -117,6 +117,26 @@ bool DecodeProperty(const PiplProperty &p, PiplInfo *info, std::string *error) {
     info->enable.assign(reinterpret_cast<const char *>(p.data.data()), length);
     return true;
   }
+  case FourCC('h', 's', 't', 'm'): {
+    // Version, class, event, resource id, then a terminated scope.
+    const size_t kScopeAt = 14;
+    const void *nul =
+        p.data.size() > kScopeAt
+            ? std::memchr(p.data.data() + kScopeAt, 0, p.data.size() - kScopeAt)
+            : nullptr;
+    if (nul == nullptr)
+      return Fail(error, "property 'hstm' of " + std::to_string(p.data.size()) +
+                             " bytes has no terminated scope after 14");
+    info->hasTerms = true;
+    info->termsVersion = int32_t(ReadLE32(p.data.data()));
+    info->termsClass = ReadLE32(p.data.data() + 4);
+    info->termsEvent = ReadLE32(p.data.data() + 8);
+    info->terminologyId = int16_t(p.data[12] | (p.data[13] << 8));
+    info->termsScope.assign(
+        reinterpret_cast<const char *>(p.data.data()) + kScopeAt,
+        static_cast<const uint8_t *>(nul) - p.data.data() - kScopeAt);
+    return true;
+  }
   case FourCC('f', 'i', 'c', 'i'): {
     if (p.data.size() % 4 != 0)
       return Fail(error, "property 'fici' length " +
@@ -261,6 +281,14 @@ std::string DescribePipl(const PiplInfo &info, const std::string &indent) {
                         : std::string("(none)")));
   line("enable: " +
        (info.hasEnable ? Quoted(info.enable) : std::string("(none)")));
+  if (info.hasTerms)
+    line("terms: version " + std::to_string(info.termsVersion) + ", class '" +
+         FourCCText(info.termsClass) + "', event '" +
+         FourCCText(info.termsEvent) + "', terminology " +
+         std::to_string(info.terminologyId) + ", scope " +
+         Quoted(info.termsScope));
+  else
+    line("terms: (none)");
   if (info.ficiCount == 0)
     line("filter cases: (none)");
   for (int i = 0; i < info.ficiCount; ++i) {

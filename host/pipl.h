@@ -50,6 +50,12 @@ struct PiplInfo {
   uint16_t modes = 0; // first data byte high: bit (0x8000 >> mode)
   bool hasEnable = false;
   std::string enable;
+  // 'hstm': the scripting terms and the terminology resource they name.
+  bool hasTerms = false;
+  int32_t termsVersion = 0;
+  uint32_t termsClass = 0, termsEvent = 0;
+  int16_t terminologyId = 0;
+  std::string termsScope;
   int ficiCount = 0;
   FilterCaseInfo fici[kFilterCaseCount];
 };
