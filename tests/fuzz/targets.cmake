@@ -4,4 +4,5 @@ set(tavorin_fuzz_targets
   preset_file
   settings_file
   number_text
-  engine_tile)
+  engine_tile
+  descriptor)

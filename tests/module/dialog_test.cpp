@@ -603,6 +603,36 @@ TEST(AboutBox, LandsOverTheOwnerAndClosesByClickEnterAndEscape) {
   DestroyWindow(owner);
 }
 
+// A step played back with display opens the dialog on the recorded
+// values (the block's where the step names none); what OK records,
+// played back silently, gives the same bytes.
+TEST(ParamDialog, ShowsPlayedValuesAndRecordsWhatOkTakes) {
+  ASSERT_NE(ProductModule().entry, nullptr);
+  const HostImage document = MakeTestPattern(90, 60, 3, 16);
+  DialogHost host(document);
+  host.GiveBlock(Values({7, 33, 0, -100, -3, 0, 4, 50, 100}));
+  Descriptor played;
+  ParseDescriptorText("TvRd UntF #Pxl 2.5\nTvWB long -30\nTvRs long 70\n",
+                      &played, nullptr);
+  SetPlaybackDescriptor(&host.session, played);
+  ScriptedRun run =
+      host.Run(InvocationKind::kFromMenu, "show\ntype 203 12\nok\n");
+  EXPECT_TRUE(run.failures.empty()) << run.failures[0];
+  ASSERT_EQ(run.script.views.size(), 1u);
+  EXPECT_EQ(EditTexts(run.script.views[0]),
+            (std::vector<std::string>{"2.5", "70", "0", "-100", "-3", "0",
+                                      "4", "-30", "100"}));
+  const InvocationRecord &recorded = host.session.invocations.back();
+  ASSERT_TRUE(recorded.recorded);
+  HostConfig silent;
+  silent.playInfo = kPlayDialogSilent;
+  DialogHost replay(document, silent);
+  SetPlaybackDescriptor(&replay.session, recorded.record);
+  EXPECT_EQ(replay.Run(InvocationKind::kFromMenu, "").result, 0);
+  EXPECT_EQ(replay.session.document.samples, host.session.document.samples);
+  EXPECT_NE(document.samples, host.session.document.samples);
+}
+
 #endif  // _WIN64
 
 }  // namespace
