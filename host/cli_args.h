@@ -11,6 +11,13 @@
 // (a message box always gets its default button).
 enum class DialogAnswer { kCancel, kOk };
 
+// The program's host is a scripting one unless told otherwise.
+inline HostConfig ScriptingHost() {
+  HostConfig config;
+  config.scripting = ScriptingMode::kFull;
+  return config;
+}
+
 struct CliOptions {
   std::string modulePath;
   bool piplOnly = false;
@@ -33,7 +40,7 @@ struct CliOptions {
   int32_t depth = 0;               // 0: the input's depth
   int32_t planes = 0;              // 0: the input's planes
   PiplWalk piplWalk = PiplWalk::kRounded; // how the property list is read
-  HostConfig config;
+  HostConfig config = ScriptingHost();
 };
 
 // args excludes the program name. False with a message on bad usage.

@@ -82,7 +82,9 @@ struct HostConfig {
   int32_t maxContinues = 100000;
   intptr_t hostWindow = 0; // PlatformData.hwnd
   bool ownerWindow = true;  // false: hwnd 0 whatever window the host has
-  ScriptingMode scripting = ScriptingMode::kFull;
+  // None unless asked, so that a run follows the block alone; the host
+  // program asks for full.
+  ScriptingMode scripting = ScriptingMode::kNone;
   // playInfo; -1: display from the menu, don't display on a repeat with
   // a descriptor to play (as a host repeats a filter).
   int16_t playInfo = -1;

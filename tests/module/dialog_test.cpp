@@ -609,7 +609,9 @@ TEST(AboutBox, LandsOverTheOwnerAndClosesByClickEnterAndEscape) {
 TEST(ParamDialog, ShowsPlayedValuesAndRecordsWhatOkTakes) {
   ASSERT_NE(ProductModule().entry, nullptr);
   const HostImage document = MakeTestPattern(90, 60, 3, 16);
-  DialogHost host(document);
+  HostConfig scripting;
+  scripting.scripting = ScriptingMode::kFull;
+  DialogHost host(document, scripting);
   host.GiveBlock(Values({7, 33, 0, -100, -3, 0, 4, 50, 100}));
   Descriptor played;
   ParseDescriptorText("TvRd UntF #Pxl 2.5\nTvWB long -30\nTvRs long 70\n",
@@ -624,7 +626,7 @@ TEST(ParamDialog, ShowsPlayedValuesAndRecordsWhatOkTakes) {
                                       "4", "-30", "100"}));
   const InvocationRecord &recorded = host.session.invocations.back();
   ASSERT_TRUE(recorded.recorded);
-  HostConfig silent;
+  HostConfig silent = scripting;
   silent.playInfo = kPlayDialogSilent;
   DialogHost replay(document, silent);
   SetPlaybackDescriptor(&replay.session, recorded.record);

@@ -30,6 +30,13 @@ std::vector<uint8_t> Text(const std::string &s, bool counted, uint8_t pad = 0) {
   return out;
 }
 
+std::vector<uint8_t> Cat(std::initializer_list<std::vector<uint8_t>> parts) {
+  std::vector<uint8_t> out;
+  for (const std::vector<uint8_t> &part : parts)
+    out.insert(out.end(), part.begin(), part.end());
+  return out;
+}
+
 // The property list, written out from its description: what a host
 // expects to find, independent of how the resource script spells it.
 std::vector<uint8_t> ExpectedPipl(const char *codeKey) {
@@ -51,9 +58,13 @@ std::vector<uint8_t> ExpectedPipl(const char *codeKey) {
                     "!(PSHOP_NumTargetChannels < 3)) || "
                     "in (PSHOP_ImageMode, GrayScaleMode, Gray16Mode)",
                     false, ' ')},
+      // Scripting terms: version 0, class, event, terminology 16000, an
+      // empty scope padded to a multiple of 4.
+      {"hstm", Cat({LittleEndian(0), Code("Tvrn"), Code("TvSh"),
+                    {0x80, 0x3E, 0, 0}})},
       {"fici", fici},
   };
-  std::vector<uint8_t> out = {1, 0, 0, 0, 0, 0, 9, 0, 0, 0};
+  std::vector<uint8_t> out = {1, 0, 0, 0, 0, 0, 10, 0, 0, 0};
   for (const auto &p : properties) {
     for (const std::vector<uint8_t> &part :
          {Code("8BIM"), Code(p.first), LittleEndian(0),

@@ -140,9 +140,10 @@ TEST(Scripting, RecordedStepsReplayToTheSameBytes) {
 // the same failures show their message box.
 TEST(Scripting, SilentStepsShowNoWindowEvenWhenTheyFail) {
   const Descriptor recorded = Text("TvRs long 70\n");
-  HostConfig lab;
+  HostConfig lab = Scripting(ScriptingMode::kFull, -1);
   lab.imageMode = kModeLab;
-  HostConfig noAdvance;
+  HostConfig noAdvance = lab;
+  noAdvance.imageMode = -1;
   noAdvance.noAdvanceState = true;
   const HostImage image = MakeTestPattern(20, 10, 3, 8);
   for (const HostConfig *failing : {&lab, &noAdvance}) {
