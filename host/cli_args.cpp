@@ -1,4 +1,5 @@
 #include "host/cli_args.h"
+#include "host/report.h"
 
 #include "host/script_steps.h"
 #include "host/text.h"
@@ -55,29 +56,23 @@ bool ParseHandles(const std::string &value, HostConfig *config) {
 }
 
 bool ParseScripting(const std::string &value, ScriptingMode *mode) {
-  if (value == "full")
-    *mode = ScriptingMode::kFull;
-  else if (value == "none")
-    *mode = ScriptingMode::kNone;
-  else if (value == "record-only")
-    *mode = ScriptingMode::kRecordOnly;
-  else if (value == "no-procs")
-    *mode = ScriptingMode::kNoProcs;
-  else
-    return false;
-  return true;
+  for (ScriptingMode m : {ScriptingMode::kFull, ScriptingMode::kNone,
+                          ScriptingMode::kRecordOnly, ScriptingMode::kNoProcs})
+    if (value == ScriptingModeName(m)) {
+      *mode = m;
+      return true;
+    }
+  return false;
 }
 
 bool ParsePlayInfo(const std::string &value, int16_t *playInfo) {
-  if (value == "display")
-    *playInfo = kPlayDialogDisplay;
-  else if (value == "dont-display")
-    *playInfo = kPlayDialogDontDisplay;
-  else if (value == "silent")
-    *playInfo = kPlayDialogSilent;
-  else
-    return false;
-  return true;
+  for (int16_t p :
+       {kPlayDialogDisplay, kPlayDialogDontDisplay, kPlayDialogSilent})
+    if (value == PlayInfoName(p)) {
+      *playInfo = p;
+      return true;
+    }
+  return false;
 }
 
 } // namespace

@@ -63,6 +63,21 @@ std::string MedianPerPixel(const char *what, std::vector<double> perPixel) {
   return text;
 }
 
+const char *RecordInfoName(int16_t recordInfo) {
+  switch (recordInfo) {
+  case kRecordDialogOptional:
+    return "dialog optional";
+  case kRecordDialogRequired:
+    return "dialog required";
+  case kRecordDialogNone:
+    return "no dialog";
+  default:
+    return "unknown";
+  }
+}
+
+} // namespace
+
 const char *ScriptingModeName(ScriptingMode mode) {
   switch (mode) {
   case ScriptingMode::kFull:
@@ -88,21 +103,6 @@ const char *PlayInfoName(int16_t playInfo) {
     return "unknown";
   }
 }
-
-const char *RecordInfoName(int16_t recordInfo) {
-  switch (recordInfo) {
-  case kRecordDialogOptional:
-    return "dialog optional";
-  case kRecordDialogRequired:
-    return "dialog required";
-  case kRecordDialogNone:
-    return "no dialog";
-  default:
-    return "unknown";
-  }
-}
-
-} // namespace
 
 std::string RectText(const Rect &r) {
   return std::to_string(r.top) + "," + std::to_string(r.left) + "," +

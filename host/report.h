@@ -13,3 +13,6 @@ std::string DescribeHandles(const HostSession &session);
 std::string DescribeCallbacks(const HostSession &session);
 std::string DescribeFailures(const HostSession &session);
 std::string RectText(const Rect &r);
+// The names the command line takes and the report prints.
+const char *ScriptingModeName(ScriptingMode mode);
+const char *PlayInfoName(int16_t playInfo);
