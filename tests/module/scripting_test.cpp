@@ -25,12 +25,12 @@ struct Step {
 Step RunStep(const HostImage &image, HostConfig config, const char *dialog,
              const Descriptor *play,
              InvocationKind kind = InvocationKind::kFromMenu,
-             const ReferenceSettings *block = nullptr) {
+             const std::vector<uint8_t> *block = nullptr) {
   Step step;
   HostSession session;
   if (!StartSession(&session, AnsweringModule(), config, image)) return step;
   std::string error;
-  if (block) LoadParameterBlock(&session, BlockBytes(*block), &error);
+  if (block) LoadParameterBlock(&session, *block, &error);
   if (play) SetPlaybackDescriptor(&session, *play);
   AnsweringDialog answer(dialog);
   BeginDialogCapture(DialogAnswer::kOk);
@@ -70,11 +70,15 @@ TEST(Scripting, TheDialogOpensByHostAndPlayInfo) {
     bool play;
     InvocationKind kind;
     bool dialog, recorded;
+    bool tornBlock = false;  // the block left by an earlier run unreadable
   } cases[] = {
       {"display", full, kPlayDialogDisplay, true, InvocationKind::kFromMenu,
        true, false},
       {"don't display", full, kPlayDialogDontDisplay, true,
        InvocationKind::kFromMenu, false, true},
+      {"don't display, a repeat whose block is unreadable", full,
+       kPlayDialogDontDisplay, true, InvocationKind::kRepeat, false, true,
+       true},
       {"silent", full, kPlayDialogSilent, true, InvocationKind::kFromMenu,
        false, true},
       {"silent without a descriptor", full, kPlayDialogSilent, false,
@@ -93,10 +97,13 @@ TEST(Scripting, TheDialogOpensByHostAndPlayInfo) {
        InvocationKind::kRepeat, false, true},
   };
   const HostImage image = MakeTestPattern(40, 30, 3, 8);
+  const std::vector<uint8_t> odd = BlockBytes(kOdd);
+  const std::vector<uint8_t> torn(odd.begin(), odd.begin() + 8);
   for (const auto &c : cases) {
     SCOPED_TRACE(c.what);
     const Step step = RunStep(image, Scripting(c.mode, c.playInfo), "fail -7",
-                              c.play ? &recorded : nullptr, c.kind, &kOdd);
+                              c.play ? &recorded : nullptr, c.kind,
+                              c.tornBlock ? &torn : &odd);
     EXPECT_EQ(step.result, c.dialog ? kDialogShown : 0);
     EXPECT_EQ(step.invocation.recorded, c.recorded);
     EXPECT_EQ(step.failures, std::vector<std::string>());
