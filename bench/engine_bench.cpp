@@ -11,7 +11,8 @@
 // - TileStages: the engine's time split by stage, in nanoseconds per
 //   output pixel: conversion in, row blur, column blur, sharpening step,
 //   conversion out; with the default colour weights (0), and with some
-//   (weights 1), which the sharpening step must then look up per pixel.
+//   (weights 1), which the sharpening step must then look up per pixel;
+//   planes 1 is the gray picture.
 // - Reference: the straightforward engine the optimised one is held to.
 // - GrayOverRgb: the engine's rate on a gray picture (one plane) and on
 //   the RGB one of the same size, and how many times faster gray runs.
@@ -56,7 +57,7 @@ struct Seconds {
 // run prepared by prepare.
 template <typename Prepare>
 Seconds FilterPicture(benchmark::State &state, Prepare prepare,
-                      bool weighted = false) {
+                      bool weighted = false, int32_t planes = 3) {
   EngineSettings settings;
   settings.radius = int32_t(state.range(1));
   if (weighted) {
@@ -64,7 +65,7 @@ Seconds FilterPicture(benchmark::State &state, Prepare prepare,
     std::copy(someWeights, someWeights + 6, settings.weights);
   }
   ApplyEngineSettings(settings);
-  const HostImage &source = Picture(int32_t(state.range(0)));
+  const HostImage &source = Picture(int32_t(state.range(0)), planes);
   HostImage destination = source;
   const Rect whole = {0, 0, kHeight, kWidth};
   Seconds seconds;
@@ -116,7 +117,7 @@ void BM_TileStages(benchmark::State &state) {
                  record->planes;
         };
       },
-      state.range(2) == 1);
+      state.range(2) == 1, int32_t(state.range(3)));
   const double pixels = kMegapixels * 1e6 * double(state.iterations());
   double total = 0;
   for (int32_t i = 0; i < 5; ++i) {
@@ -163,10 +164,10 @@ BENCHMARK(BM_TilePipeline)
     ->MinTime(2.0);
 
 BENCHMARK(BM_TileStages)
-    ->ArgNames({"depth", "radius", "weights"})
-    ->ArgsProduct({{8, 16}, {0, 10, 100, 1000}, {0}})
-    ->Args({8, 10, 1})
-    ->Args({16, 10, 1})
+    ->ArgNames({"depth", "radius", "weights", "planes"})
+    ->ArgsProduct({{8, 16}, {0, 10, 100, 1000}, {0}, {3, 1}})
+    ->Args({8, 10, 1, 3})
+    ->Args({16, 10, 1, 3})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->MinTime(2.0);

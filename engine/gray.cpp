@@ -4,6 +4,7 @@
 
 #include <cstddef>
 
+#include "engine/dispatch.h"
 #include "params/host_records.h"
 
 namespace {
@@ -69,4 +70,12 @@ void ValuesToGray8(const uint16_t *value, uint8_t *destination,
 void ValuesToGray16(const uint16_t *value, uint16_t *destination,
                     int32_t pixelStep, int32_t count) {
   FromValues<uint16_t, GrayOf16>(value, destination, pixelStep, count);
+}
+
+const GrayKernels &GrayKernelsInUse() {
+  const EngineKernels *kernels = &Kernels();
+#ifdef TAVORIN_AVX512_KERNELS
+  if (kernels == &kAvx512Kernels) return kAvx512GrayKernels;
+#endif
+  return kernels == &kAvx2Kernels ? kAvx2GrayKernels : kSse2GrayKernels;
 }

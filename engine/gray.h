@@ -20,3 +20,23 @@ void ValuesToGray8(const uint16_t *value, uint8_t *destination,
                    int32_t pixelStep, int32_t count);
 void ValuesToGray16(const uint16_t *value, uint16_t *destination,
                     int32_t pixelStep, int32_t count);
+
+// The same conversions for each instruction set (see kernels.h), a
+// vector of pixels at a time where the pixel step allows.
+struct GrayKernels {
+  void (*valuesFrom8)(const uint8_t *source, int32_t pixelStep, uint16_t *value,
+                      int32_t count);
+  void (*valuesFrom16)(const uint16_t *source, int32_t pixelStep,
+                       uint16_t *value, int32_t count);
+  void (*valuesTo8)(const uint16_t *value, uint8_t *destination,
+                    int32_t pixelStep, int32_t count);
+  void (*valuesTo16)(const uint16_t *value, uint16_t *destination,
+                     int32_t pixelStep, int32_t count);
+};
+
+extern const GrayKernels kSse2GrayKernels;
+extern const GrayKernels kAvx2GrayKernels;
+extern const GrayKernels kAvx512GrayKernels;  // 64-bit builds only
+
+// Those of the instruction set the engine's kernels use.
+const GrayKernels &GrayKernelsInUse();

@@ -4,3 +4,7 @@
 #include "engine/kernel_bodies.h"
 
 const EngineKernels kAvx2Kernels = MakeKernels<Avx2>("AVX2");
+
+#include "engine/gray_bodies.h"
+
+const GrayKernels kAvx2GrayKernels = MakeGrayKernels<Avx2>();

@@ -370,3 +370,7 @@ constexpr EngineKernels MakeAvx512Kernels() {
 }  // namespace
 
 const EngineKernels kAvx512Kernels = MakeAvx512Kernels();
+
+#include "engine/gray_bodies.h"
+
+const GrayKernels kAvx512GrayKernels = MakeGrayKernels<Avx512>();

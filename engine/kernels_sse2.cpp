@@ -327,3 +327,7 @@ struct Sse2 {
 #include "engine/kernel_bodies.h"
 
 const EngineKernels kSse2Kernels = MakeKernels<Sse2>("SSE2");
+
+#include "engine/gray_bodies.h"
+
+const GrayKernels kSse2GrayKernels = MakeGrayKernels<Sse2>();

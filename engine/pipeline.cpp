@@ -52,37 +52,30 @@ struct Conversions {
                   int32_t);
   void (*back)(const uint16_t *, const uint16_t *, const uint16_t *, Sample *,
                int32_t, int32_t);
+  void (*grayBack)(const uint16_t *, Sample *, int32_t, int32_t);
 };
 
 Conversions<uint8_t> ConversionsOf(const EngineKernels &k, uint8_t) {
-  return {k.valuesFrom8, k.coloursFrom8, k.coloursTo8};
+  return {k.valuesFrom8, k.coloursFrom8, k.coloursTo8, nullptr};
 }
 
 Conversions<uint16_t> ConversionsOf(const EngineKernels &k, uint16_t) {
-  return {k.valuesFrom16, k.coloursFrom16, k.coloursTo16};
+  return {k.valuesFrom16, k.coloursFrom16, k.coloursTo16, nullptr};
 }
 
-// Gray: the value alone; hue and saturation planes are neither written
-// nor read (the step takes no colour weight for gray).
-template <typename Sample,
-          void (*In)(const Sample *, int32_t, uint16_t *, int32_t),
-          void (*Out)(const uint16_t *, Sample *, int32_t, int32_t)>
-constexpr Conversions<Sample> GrayConversions() {
-  return {In,
-          [](const Sample *s, int32_t step, uint16_t *, uint16_t *,
-             uint16_t *value, int32_t n) { In(s, step, value, n); },
-          [](const uint16_t *, const uint16_t *, const uint16_t *value,
-             Sample *s, int32_t step, int32_t n) { Out(value, s, step, n); }};
-}
-
+// Gray: the value alone, with the gray kernels; hue and saturation
+// planes are neither written nor read (the step takes no colour weight
+// for gray).
 Conversions<uint8_t> ConversionsOf(const HostTile &tile, uint8_t) {
-  return tile.gray ? GrayConversions<uint8_t, GrayToValues8, ValuesToGray8>()
-                   : ConversionsOf(Kernels(), uint8_t());
+  if (!tile.gray) return ConversionsOf(Kernels(), uint8_t());
+  const GrayKernels &k = GrayKernelsInUse();
+  return {k.valuesFrom8, nullptr, nullptr, k.valuesTo8};
 }
 
 Conversions<uint16_t> ConversionsOf(const HostTile &tile, uint16_t) {
-  return tile.gray ? GrayConversions<uint16_t, GrayToValues16, ValuesToGray16>()
-                   : ConversionsOf(Kernels(), uint16_t());
+  if (!tile.gray) return ConversionsOf(Kernels(), uint16_t());
+  const GrayKernels &k = GrayKernelsInUse();
+  return {k.valuesFrom16, nullptr, nullptr, k.valuesTo16};
 }
 
 // A row of 16-bit samples need not start on an even address (the host's
@@ -164,7 +157,7 @@ void ConvertTileInOf(const HostTile &tile) {
                       });
     };
     const int32_t y = j - g.margin;
-    if (y < 0 || y >= g.rows) {
+    if (tile.gray || y < 0 || y >= g.rows) {
       readValues(first, end);
     } else {
       // Only the output tile needs hue and saturation; the margin around
@@ -184,17 +177,21 @@ void ConvertTileInOf(const HostTile &tile) {
   }
 }
 
+// With sharpen set (gray only), each row is sharpened just before it is
+// converted, while it is in the nearest cache.
 template <typename Sample>
-void ConvertTileOutOf(const HostTile &tile) {
+void ConvertTileOutOf(const HostTile &tile, bool sharpen = false) {
   const TileGeometry g = GetTileGeometry(tile.outRect);
   const Conversions<Sample> convert = ConversionsOf(tile, Sample());
+  const KernelTables tables = CurrentTables(true);
+  const EngineKernels &kernels = Kernels();
   const int32_t planes = tile.planes;
   const size_t pixelBytes = size_t(planes) * sizeof(Sample);
   unsigned char *outData = static_cast<unsigned char *>(tile.outData);
   const unsigned char *inData = static_cast<const unsigned char *>(tile.inData);
   for (int32_t y = 0; y < g.rows; ++y) {
     const ptrdiff_t row = ptrdiff_t(y) * kTileSide;
-    const uint16_t *values =
+    uint16_t *values =
         ValuePlane + ptrdiff_t(g.margin + y) * kValueStride + g.margin;
     unsigned char *target = outData + ptrdiff_t(y) * tile.outRowBytes;
     if (tile.gray && planes > 1) {
@@ -206,6 +203,17 @@ void ConvertTileOutOf(const HostTile &tile) {
           ptrdiff_t(tile.outRect.left - tile.inRect.left) *
               ptrdiff_t(pixelBytes);
       std::memcpy(target, source, size_t(g.columns) * pixelBytes);
+    }
+    if (tile.gray) {
+      if (sharpen) {
+        kernels.sharpen(BlurredTile + row, HuePlane + row,
+                        SaturationPlane + row, values, g.columns, tables);
+      }
+      WriteRun<Sample>(target, planes, g.columns,
+                       [&](Sample *s, int32_t done, int32_t n) {
+                         convert.grayBack(values + done, s, planes, n);
+                       });
+      continue;
     }
     WriteRun<Sample>(
         target, planes, g.columns, [&](Sample *s, int32_t done, int32_t n) {
@@ -225,8 +233,8 @@ void ProcessTileOf(const HostTile &tile) {
   ConvertTileInOf<Sample>(tile);
   BlurTileRows(g);
   BlurTileColumns(g);
-  SharpenTileOf(g, tile.gray);
-  ConvertTileOutOf<Sample>(tile);
+  if (!tile.gray) SharpenTileOf(g);
+  ConvertTileOutOf<Sample>(tile, tile.gray);
 }
 
 bool Inside(const Rect &inner, const Rect &outer) {

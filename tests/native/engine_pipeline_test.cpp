@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "engine/dispatch.h"
 #include "engine/engine.h"
 #include "tests/support/test_host.h"
 
@@ -137,15 +138,21 @@ TEST(WholeImage, GrayAsReplicatedRgb) {
       {16, 1, 257, 300, {1000, 37, 91, {0, 0, 100}}, {3, 250, 259, 257}},
       {16, 2, 1, 3, {13, 100, 0, {-100, -100, -100}}, {0, 0, 3, 1}},
   };
-  for (const auto &c : cases) {
-    const HostImage gray =
-        MakeTestPattern(c.width, c.height, c.planes, c.depth);
-    ApplyEngineSettings(c.settings);
-    HostImage filtered = gray;
-    FilterHostImage(gray, c.area, &filtered);
-    EXPECT_TRUE(filtered.samples == GrayThroughRgb(gray, c.area).samples)
-        << c.depth << " bits, " << c.planes << " planes";
+  const SimdPath chosen = CurrentSimdPath();
+  for (SimdPath path : kSimdPaths) {
+    if (!UseSimdPath(path)) continue;
+    for (const auto &c : cases) {
+      const HostImage gray =
+          MakeTestPattern(c.width, c.height, c.planes, c.depth);
+      ApplyEngineSettings(c.settings);
+      HostImage filtered = gray;
+      FilterHostImage(gray, c.area, &filtered);
+      EXPECT_TRUE(filtered.samples == GrayThroughRgb(gray, c.area).samples)
+          << SimdPathName(path) << ", " << c.depth << " bits, " << c.planes
+          << " planes";
+    }
   }
+  UseSimdPath(chosen);
 }
 
 bool SameRect(const Rect &a, const Rect &b) {
