@@ -102,12 +102,12 @@ if(TAVORIN_WIN64_DIR)
       RESOURCE_LOCK settings-file
       ENVIRONMENT "LC_ALL=${lc_all};TAVORIN_EXPECT_ACP=${acp};TAVORIN_EXPECT_FACE=${face};TAVORIN_MODULE=${TAVORIN_WIN64_DIR}/Tavorin64.8bf;TAVORIN_SHOTS=${TAVORIN_SHOTS}")
   endforeach()
-  # At 192 DPI also the file dialogs, typing, the radius slider and the
-  # wheel; the preview's own test lays out for 96 DPI.
+  # At 192 DPI also the file dialogs, typing, the radius slider, the
+  # wheel and the preview held and released.
   add_test(NAME dialog64.dpi192
            COMMAND ${tavorin_scripts}/wine-run 64
                    ${TAVORIN_WIN64_DIR}/tests/module/module_tests.exe
-                   --gtest_filter=DialogLocale.*:ParamDialog.*:DialogPresets.*)
+                   --gtest_filter=DialogLocale.*:ParamDialog.*:DialogPresets.*:DialogPreview.*)
   # The prefix's DPI is set for the run: no other dialog meanwhile.
   set_tests_properties(dialog64.dpi192 PROPERTIES
     FIXTURES_REQUIRED wine

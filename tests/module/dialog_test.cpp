@@ -101,6 +101,12 @@ struct DialogHost {
   HostSession session;
 };
 
+// The DPI of the run: TAVORIN_EXPECT_DPI, else 96.
+int32_t RunDpi() {
+  const char *dpi = std::getenv("TAVORIN_EXPECT_DPI");
+  return dpi ? std::atoi(dpi) : 96;
+}
+
 std::vector<int32_t> NineOf(const FilterParams &p) {
   return std::vector<int32_t>(&p.radius, &p.radius + kParamCount);
 }
@@ -108,17 +114,17 @@ std::vector<int32_t> NineOf(const FilterParams &p) {
 // The dialog's two faces: Chinese labels for a Chinese user interface,
 // English ones for every other, whatever the system's code page, Reset
 // and Default in the face's language and Cancel's own label back after
-// them; every box fits its widest value; Cancel leaves the block and the settings file. Run
-// under a German and a Chinese locale too (TAVORIN_EXPECT_ACP: the code
-// page the run must have, TAVORIN_EXPECT_FACE: the face of the process's
-// own language), at 192 DPI (TAVORIN_EXPECT_DPI), and in the 32-bit
-// program, as its one dialog. Pictures go to TAVORIN_SHOTS: the README's
-// are dialog.png and dialog-chinese.png, with -192 at 192 DPI.
+// them; every box fits its widest value; Cancel leaves the block and the
+// settings file. Run under a German and a Chinese locale too
+// (TAVORIN_EXPECT_ACP: the code page the run must have, TAVORIN_EXPECT_FACE:
+// the face of the process's own language), at 192 DPI (TAVORIN_EXPECT_DPI), and
+// in the 32-bit program, as its one dialog. Pictures go to TAVORIN_SHOTS: the
+// README's are dialog.png and dialog-chinese.png, with -192 at 192 DPI.
 
 // The labels of OK, Cancel, Load, Save and Preview, and Cancel's with Alt
 // and with Alt and Shift.
 using Face = const char *[7];
-const Face kChinese = {"确定",  " 取消 ", "载入...", "保存...",
+const Face kChinese = {"确定", " 取消 ", "载入...", "保存...",
                        "预览", " 复位 ", " 默认 "};
 const Face kEnglish = {"OK",      "Cancel", "Load...", "Save...",
                        "Preview", "Reset",  "Default"};
@@ -174,8 +180,7 @@ TEST(DialogLocale, EachLanguageHasItsFace) {
     EXPECT_EQ(run.result, 1);
     ASSERT_EQ(run.script.views.size(), 5u);
     // The zoom buttons at the DPI: 14 pixels at 96.
-    EXPECT_EQ(run.script.views[0].Find(8)->width,
-              14 * (dpi ? std::atoi(dpi) : 96) / 96);
+    EXPECT_EQ(run.script.views[0].Find(8)->width, 14 * RunDpi() / 96);
     const int32_t buttons[5] = {1, 2, 3, 4, 6};
     for (int i = 0; i < 5; ++i)
       EXPECT_EQ(run.script.views[0].Text(buttons[i]), face[i]) << buttons[i];
@@ -221,8 +226,8 @@ std::vector<int32_t> PreviewOf(const ScriptShot &shot) {
   return out;
 }
 
-// In the Chinese face: what the dialog shows when it opens, Default and Reset, typing, dragging, OK with
-// bad boxes, and what OK leaves in the block.
+// In the Chinese face: what the dialog shows when it opens, Default and Reset,
+// typing, dragging, OK with bad boxes, and what OK leaves in the block.
 TEST(ParamDialog, OpensDefaultResetTypingDraggingAndOkWithBadBoxes) {
   ASSERT_NE(ProductModule().entry, nullptr);
   const HostImage document = MakeTestPattern(160, 100, 3, 16);
@@ -313,22 +318,38 @@ TEST(ParamDialog, OpensDefaultResetTypingDraggingAndOkWithBadBoxes) {
 }
 
 // The wheel over the preview zooms a step; the radius slider's middle is
-// 25 pixels, and its arrow keys step a tenth (2.0 to 2.5 in five).
+// 25 pixels, and its arrow keys step a tenth (2.0 to 2.5 in five); a
+// box without a number leaves the value. In both faces.
 TEST(ParamDialog, WheelRadiusTravelAndArrowKeys) {
   ASSERT_NE(ProductModule().entry, nullptr);
-  DialogHost host(MakeTestPattern(160, 100, 3, 8));
-  host.GiveBlock(Values({20}));
-  std::string script = "wheel 1 40 40\nshow\nclick 101\n";
-  for (int i = 0; i < 5; ++i) script += "press right\n";
-  ScriptedRun run = host.Run(InvocationKind::kFromMenu,
-                             script + "show\ndrag 101 500\nshow\nok\n");
-  ASSERT_TRUE(run.failures.empty()) << run.failures[0];
-  ASSERT_EQ(run.script.views.size(), 3u);
-  EXPECT_EQ(run.script.views[0].Text(9), "200%");
-  EXPECT_EQ(run.script.views[1].Text(201), "2.5");
-  // The mouse places the thumb to a few positions of the 1000.
-  EXPECT_NEAR(std::stof(run.script.views[2].Text(201)), 25.0, 0.7);
-  EXPECT_NEAR(HeldBlock(&host.session).params.radius, 250, 7);
+  for (const char *language : {"zh-CN", "en-US"}) {
+    SCOPED_TRACE(language);
+    DialogHost host(MakeTestPattern(160, 100, 3, 8));
+    host.GiveBlock(Values({20}));
+    std::string script = "wheel 1 40 40\nshow\nclick 101\n";
+    for (int i = 0; i < 5; ++i) script += "press right\n";
+    ASSERT_TRUE(SetDialogLanguage(language));
+    ScriptedRun run =
+        host.Run(InvocationKind::kFromMenu,
+                 script +
+                     "show\nshot\ntype 201 abc\nshow\ntype 201\nshow\nshot\n"
+                     "drag 101 500\nshow\nok\n");
+    SetDialogLanguage("");
+    ASSERT_TRUE(run.failures.empty()) << run.failures[0];
+    ASSERT_EQ(run.script.views.size(), 5u);
+    EXPECT_EQ(run.script.views[0].Text(9), "200%");
+    EXPECT_EQ(run.script.views[1].Text(201), "2.5");
+    // "abc" and an empty box leave the slider and the preview at 2.5.
+    for (size_t i : {2, 3})
+      EXPECT_EQ(run.script.views[i].Position(101),
+                run.script.views[1].Position(101));
+    ASSERT_EQ(run.script.shots.size(), 2u);
+    EXPECT_TRUE(PreviewOf(run.script.shots[0]) ==
+                PreviewOf(run.script.shots[1]));
+    // The mouse places the thumb to a few positions of the 1000.
+    EXPECT_NEAR(std::stof(run.script.views[4].Text(201)), 25.0, 0.7);
+    EXPECT_NEAR(HeldBlock(&host.session).params.radius, 250, 7);
+  }
 }
 
 std::string TempPath(const std::string &name) {
@@ -354,13 +375,17 @@ TEST(DialogPresets, SavedValuesComeBackAndOtherFilesAreRefused) {
   ASSERT_EQ(run.result, 0);
   ASSERT_EQ(run.script.views.size(), 4u);
   // The save dialog lies over ours, which it keeps disabled: OK cannot be
-  // clicked behind it.
-  const DialogView &save = run.script.views[0], &ours = run.script.views[1];
-  EXPECT_EQ(save.owner, "Tavorin");
-  EXPECT_FALSE(save.ownerEnabled);
-  EXPECT_TRUE(save.left >= ours.left && save.top >= ours.top &&
-              save.left + save.width <= ours.left + ours.width &&
-              save.top + save.height <= ours.top + ours.height);
+  // clicked behind it. Its file type is named in the face's language.
+  const auto saveDialogOverOurs = [](const ScriptedRun &r, const char *type) {
+    const DialogView &save = r.script.views[0], &ours = r.script.views[1];
+    EXPECT_EQ(save.owner, "Tavorin");
+    EXPECT_FALSE(save.ownerEnabled);
+    EXPECT_TRUE(save.left >= ours.left && save.top >= ours.top &&
+                save.left + save.width <= ours.left + ours.width &&
+                save.top + save.height <= ours.top + ours.height);
+    EXPECT_EQ(save.Text(0x470), type);
+  };
+  saveDialogOverOurs(run, "Parameters (*.prm)");
   run.script.views.erase(run.script.views.begin());
   EXPECT_EQ(run.script.views[0].Text(201), "1.0");  // the defaults between
   EXPECT_EQ(run.script.views[1].Text(201), "12.3");
@@ -407,10 +432,14 @@ TEST(DialogPresets, SavedValuesComeBackAndOtherFilesAreRefused) {
   run = host.Run(InvocationKind::kFromMenu, script + "ok\n");
   // The Chinese face's messages are Chinese.
   SetDialogLanguage("zh-CN");
-  const ScriptedRun chinese = host.Run(
-      InvocationKind::kFromMenu, "click 3\nchoose " + TempPath("foreign.prm") +
-                                     "\ncancel\n");
+  const ScriptedRun chinese =
+      host.Run(InvocationKind::kFromMenu,
+               "click 4\nshow\nchoose-cancel\nshow\nclick 3\n"
+               "choose " +
+                   TempPath("foreign.prm") + "\ncancel\n");
   SetDialogLanguage("");
+  ASSERT_EQ(chinese.script.views.size(), 2u);
+  saveDialogOverOurs(chinese, "参数 (*.prm)");
   ASSERT_EQ(chinese.script.events.size(), 1u);
   EXPECT_NE(chinese.Events()[0].find("由另一个插件创建"), std::string::npos)
       << chinese.Events()[0];
@@ -460,14 +489,25 @@ int32_t Mismatches(const ScriptShot &shot, const HostImage &image, int32_t left,
 // label; the pointer is a hand over the image, and a release off it beeps.
 TEST(DialogPreview, OnTheScreen) {
   ASSERT_NE(ProductModule().entry, nullptr);
-  const HostImage document = MakeTestPattern(700, 520, 3, 16);
-  // GIMP's bridge too: no sampling, no image at the parameters call, no
-  // owner window.
-  for (void (*imitate)(HostConfig *) : {ImitatedHost, ImitateGimpBridge}) {
+  // As large on the screen at every DPI.
+  const int32_t width = 700 * RunDpi() / 96, height = 520 * RunDpi() / 96;
+  const HostImage document = MakeTestPattern(width, height, 3, 16);
+  // A conforming host, and GIMP's bridge too: no sampling, no image at the
+  // parameters call, no owner window; OK and a repeat give the same bytes.
+  const struct {
+    void (*imitate)(HostConfig *);
+    const char *language;
+  } hosts[] = {{[](HostConfig *) {}, "en-US"},
+               {ImitatedHost, "zh-CN"},
+               {ImitateGimpBridge, "zh-CN"}};
+  std::vector<uint16_t> conforming[2];  // after OK and after the repeat
+  for (const auto &h : hosts) {
+    SCOPED_TRACE(h.language);
     HostConfig config;
-    imitate(&config);
+    h.imitate(&config);
     config.rowPad = 1;
     DialogHost host(document, config);
+    ASSERT_TRUE(SetDialogLanguage(h.language));
     host.GiveBlock(Values({64, 80, 70, 40, -30, 0, 60, -50, 20}));
     // Drags stay on the screen: several of them to reach the corners.
     std::string script =
@@ -481,6 +521,7 @@ TEST(DialogPreview, OnTheScreen) {
     script += "zoom in\nzoom in\nshow\nzoom label\nshow\nzoom label\n";
     ScriptedRun run =
         host.Run(InvocationKind::kFromMenu, script + "show\nok\n");
+    SetDialogLanguage("");
     ASSERT_TRUE(run.failures.empty()) << run.failures[0];
     ASSERT_EQ(run.result, 0);
     ASSERT_EQ(run.script.views.size(), 7u);
@@ -505,9 +546,20 @@ TEST(DialogPreview, OnTheScreen) {
       size_t shot;
     } corners[] = {{result, 2}, {document, 3}, {result, 4}};
     for (const auto &c : corners)
-      EXPECT_EQ(Mismatches(run.script.shots[c.shot], c.image, 699 - w, 519 - h),
+      EXPECT_EQ(Mismatches(run.script.shots[c.shot], c.image, width - 1 - w,
+                           height - 1 - h),
                 0)
           << "shot " << c.shot;
+
+    const std::vector<uint16_t> afterOk = result.samples;
+    ASSERT_EQ(host.Run(InvocationKind::kRepeat, "").result, 0);
+    if (conforming[0].empty()) {
+      conforming[0] = afterOk;
+      conforming[1] = result.samples;
+    }
+    EXPECT_TRUE(afterOk == conforming[0]);
+    EXPECT_TRUE(result.samples == conforming[1]);
+    EXPECT_FALSE(afterOk == result.samples);
   }
 }
 
@@ -584,14 +636,15 @@ TEST(AboutBox, LandsOverTheOwnerAndClosesByClickEnterAndEscape) {
   }
   // Each box after the first leaves no GDI object behind.
   EXPECT_EQ(SampleGuiObjects().gdi, gdiAfterFirst);
-  // Without an owner on the screen (none, or one off every monitor): in
-  // the middle of the work area.
+  // Without an owner on the screen (none, as GIMP's bridge gives, or one
+  // off every monitor): in the middle of the work area.
   RECT work;
   SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
   SetWindowPos(owner, nullptr, -3000, -3000, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-  for (bool ownerWindow : {false, true}) {
-    config.ownerWindow = ownerWindow;
-    DialogHost elsewhere(MakeTestPattern(8, 8, 3, 8), config);
+  HostConfig gimp = config;
+  ImitateGimpBridge(&gimp);
+  for (const HostConfig &c : {gimp, config}) {
+    DialogHost elsewhere(MakeTestPattern(8, 8, 3, 8), c);
     ScriptedRun run =
         elsewhere.Run(InvocationKind::kAbout, "show\npress escape\n");
     ASSERT_EQ(run.script.views.size(), 1u);
@@ -622,8 +675,8 @@ TEST(ParamDialog, ShowsPlayedValuesAndRecordsWhatOkTakes) {
   EXPECT_TRUE(run.failures.empty()) << run.failures[0];
   ASSERT_EQ(run.script.views.size(), 1u);
   EXPECT_EQ(EditTexts(run.script.views[0]),
-            (std::vector<std::string>{"2.5", "70", "0", "-100", "-3", "0",
-                                      "4", "-30", "100"}));
+            (std::vector<std::string>{"2.5", "70", "0", "-100", "-3", "0", "4",
+                                      "-30", "100"}));
   const InvocationRecord &recorded = host.session.invocations.back();
   ASSERT_TRUE(recorded.recorded);
   HostConfig silent = scripting;
