@@ -221,10 +221,15 @@ int32_t PreviewBackgroundBands(int32_t width, int32_t height,
 int32_t ZoomGlyphBars(const WindowRect &b, bool plus, int32_t weight,
                       WindowRect bars[2]) {
   const int32_t t = weight < 1 ? 1 : weight;
-  const int32_t middleY = (b.top + b.bottom + 1) / 2 - t;
-  bars[0] = WindowRect{b.left + 3 * t, middleY, b.right - 4 * t, middleY + t};
+  // Half the button long at any size, centred on the face inside the
+  // one-pixel light and two-pixel dark edges.
+  const int32_t width = b.right - b.left, height = b.bottom - b.top;
+  const int32_t left = b.left + (width - 1 - width / 2) / 2;
+  const int32_t top = b.top + (height - 1 - height / 2) / 2;
+  const int32_t middleY = top + (height / 2 - t) / 2;
+  bars[0] = WindowRect{left, middleY, left + width / 2, middleY + t};
   if (!plus) return 1;
-  const int32_t middleX = (b.left + b.right + 1) / 2 - t;
-  bars[1] = WindowRect{middleX, b.top + 3 * t, middleX + t, b.bottom - 4 * t};
+  const int32_t middleX = left + (width / 2 - t) / 2;
+  bars[1] = WindowRect{middleX, top, middleX + t, top + height / 2};
   return 2;
 }

@@ -62,8 +62,7 @@ int32_t SetupPreviewView(FilterRecord *record, const WindowRect &viewRect);
 // point under (x, y) of the window there instead of the one under the
 // view's centre (the mouse wheel zooms about the pointer).
 bool ZoomPreview(FilterRecord *record, int32_t request);
-bool ZoomPreviewAt(FilterRecord *record, int32_t request, int32_t x,
-                   int32_t y);
+bool ZoomPreviewAt(FilterRecord *record, int32_t request, int32_t x, int32_t y);
 bool PanImage(int32_t dx, int32_t dy);
 bool IsOnImage(int32_t x, int32_t y);
 // imageRect within viewRect; false when they do not meet.
@@ -77,6 +76,7 @@ int32_t PreviewBackgroundBands(int32_t width, int32_t height,
 
 // The black bars of a zoom button's glyph in its client rectangle: the
 // minus, and for the plus also the upright, each weight pixels thick (1 at
-// 96 DPI, 2 at 192). Returns the count.
+// 96 and 120 DPI, 2 at 144 and 192) and half the button long. Returns the
+// count.
 int32_t ZoomGlyphBars(const WindowRect &button, bool plus, int32_t weight,
                       WindowRect bars[2]);

@@ -180,7 +180,7 @@ TEST(DialogLocale, EachLanguageHasItsFace) {
     EXPECT_EQ(run.result, 1);
     ASSERT_EQ(run.script.views.size(), 5u);
     // The zoom buttons at the DPI: 14 pixels at 96.
-    EXPECT_EQ(run.script.views[0].Find(8)->width, 14 * RunDpi() / 96);
+    EXPECT_EQ(run.script.views[0].Find(8)->width, MulDiv(14, RunDpi(), 96));
     const int32_t buttons[5] = {1, 2, 3, 4, 6};
     for (int i = 0; i < 5; ++i)
       EXPECT_EQ(run.script.views[0].Text(buttons[i]), face[i]) << buttons[i];

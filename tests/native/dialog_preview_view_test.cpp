@@ -168,13 +168,16 @@ TEST_F(ViewFixture, WheelZoomKeepsThePointUnderThePointer) {
 }
 
 // The plus is the minus with a bar across it: the two bars cross at their
-// middles on a square button of any even size and place, so neither sign
-// looks lopsided, at 96 DPI (weight 1) and at 192 (weight 2).
+// middles on a square button of any size and place, so neither sign
+// looks lopsided, at 96 DPI (weight 1) and at 144 and 192 (weight 2).
 TEST(ZoomGlyph, ThePlusIsTheMinusCrossedAtItsMiddle) {
   const struct {
     WindowRect b;
     int32_t weight;
-  } cases[] = {{{0, 0, 14, 14}, 1}, {{30, 8, 44, 22}, 1}, {{0, 0, 28, 28}, 2}};
+  } cases[] = {{{0, 0, 14, 14}, 1},
+               {{30, 8, 44, 22}, 1},
+               {{0, 0, 21, 21}, 2},  // 144 DPI
+               {{0, 0, 28, 28}, 2}};
   for (const auto &c : cases) {
     const WindowRect &b = c.b;
     WindowRect minus[2], plus[2];
@@ -185,6 +188,7 @@ TEST(ZoomGlyph, ThePlusIsTheMinusCrossedAtItsMiddle) {
     EXPECT_EQ(RectHeight(h), c.weight);
     EXPECT_EQ(RectWidth(v), c.weight);
     EXPECT_EQ(RectWidth(h), RectWidth(b) / 2) << "7 of 14 pixels long";
+    EXPECT_EQ(RectHeight(v), RectWidth(h));
     EXPECT_EQ(v.left - b.left, h.top - b.top) << "crossing off the diagonal";
     EXPECT_EQ(v.left - h.left, h.right - v.right) << "off the bar's middle";
     EXPECT_EQ(h.top - v.top, v.bottom - h.bottom) << "off the bar's middle";
