@@ -19,12 +19,6 @@ constexpr UINT_PTR kWatchdogTimer = 0x7A11;
 constexpr UINT kWatchdogMilliseconds = 3000;
 constexpr int kMessageBoxTextId = 0xFFFF;
 
-std::string ClassOf(HWND hwnd) {
-  char name[64] = {};
-  GetClassNameA(hwnd, name, sizeof name);
-  return name;
-}
-
 struct ChildSurvey {
   bool onlyButtonsAndStatics = true;
   bool hasTextStatic = false;
@@ -32,7 +26,7 @@ struct ChildSurvey {
 
 BOOL CALLBACK SurveyChild(HWND child, LPARAM param) {
   auto *survey = reinterpret_cast<ChildSurvey *>(param);
-  std::string cls = ClassOf(child);
+  std::string cls = WindowClassName(child);
   bool isStatic = lstrcmpiA(cls.c_str(), "Static") == 0;
   if (!isStatic && lstrcmpiA(cls.c_str(), "Button") != 0)
     survey->onlyButtonsAndStatics = false;
@@ -88,7 +82,8 @@ LRESULT CALLBACK AfterWindowProc(int code, WPARAM wParam, LPARAM lParam) {
   if (code == HC_ACTION) {
     const CWPRETSTRUCT *msg = reinterpret_cast<const CWPRETSTRUCT *>(lParam);
     // After WM_INITDIALOG the dialog holds its caption and text.
-    if (msg->message == WM_INITDIALOG && ClassOf(msg->hwnd) == "#32770" &&
+    if (msg->message == WM_INITDIALOG &&
+        WindowClassName(msg->hwnd) == "#32770" &&
         !(g_capture.claim && g_capture.claim(msg->hwnd))) {
       CapturedDialog d;
       d.messageBox = IsMessageBox(msg->hwnd);
@@ -143,6 +138,12 @@ std::string DescribeCapturedDialog(const CapturedDialog &d) {
   if (d.forced)
     out += ", forced closed";
   return out;
+}
+
+std::string WindowClassName(HWND window) {
+  char name[64] = "";
+  GetClassNameA(window, name, sizeof name);
+  return name;
 }
 
 std::string WindowTextUtf8(HWND window) {

@@ -37,3 +37,5 @@ std::string DescribeCapturedDialog(const CapturedDialog &dialog);
 
 // A window's text in UTF-8, so that every language reads as it shows.
 std::string WindowTextUtf8(struct HWND__ *window);
+
+std::string WindowClassName(struct HWND__ *window);

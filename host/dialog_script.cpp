@@ -166,12 +166,6 @@ void UnpatchModule() {
 
 // --- reading dialogs ----------------------------------------------------
 
-std::string ClassOf(HWND window) {
-  char name[64] = "";
-  GetClassNameA(window, name, sizeof name);
-  return name;
-}
-
 bool HasItem(HWND dialog, int id) { return GetDlgItem(dialog, id) != nullptr; }
 
 bool IsFileDialog(HWND dialog) {
@@ -189,7 +183,7 @@ BOOL CALLBACK ReadControl(HWND child, LPARAM param) {
   auto *view = reinterpret_cast<DialogView *>(param);
   ControlView c;
   c.id = GetDlgCtrlID(child);
-  c.className = ClassOf(child);
+  c.className = WindowClassName(child);
   const LONG_PTR type = GetWindowLongPtrA(child, GWL_STYLE) & SS_TYPEMASK;
   const bool picture = lstrcmpiA(c.className.c_str(), "Static") == 0 &&
                        (type == SS_BITMAP || type == SS_ICON);
@@ -277,7 +271,7 @@ void ClickControl(HWND dialog, HWND control) {
   POINT p{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
   HWND target = control;
   // A static that does not notify lets clicks through to the dialog.
-  if (lstrcmpiA(ClassOf(control).c_str(), "Static") == 0 &&
+  if (lstrcmpiA(WindowClassName(control).c_str(), "Static") == 0 &&
       !(GetWindowLongPtrA(control, GWL_STYLE) & SS_NOTIFY)) {
     MapWindowPoints(control, dialog, &p, 1);
     target = dialog;
@@ -771,11 +765,11 @@ bool ClaimDialog(HWND dialog) {
   return g_script.active && !IsMessageBoxWindow(dialog);
 }
 
-LRESULT CALLBACK AfterWindowProc(int code, WPARAM wParam, LPARAM lParam) {
+LRESULT CALLBACK ClaimAfterInitDialog(int code, WPARAM wParam, LPARAM lParam) {
   if (code == HC_ACTION) {
     const CWPRETSTRUCT *msg = reinterpret_cast<const CWPRETSTRUCT *>(lParam);
-    if (msg->message == WM_INITDIALOG && ClassOf(msg->hwnd) == "#32770" &&
-        ClaimDialog(msg->hwnd)) {
+    if (msg->message == WM_INITDIALOG &&
+        WindowClassName(msg->hwnd) == "#32770" && ClaimDialog(msg->hwnd)) {
       g_script.dialogs.push_back(msg->hwnd);
       g_script.lastProgress = GetTickCount();
       if (!g_script.timer)
@@ -815,8 +809,8 @@ bool BeginDialogScript(const std::vector<ScriptStep> &steps,
   g_script.steps = steps;
   g_script.module = static_cast<HMODULE>(moduleLibrary);
   g_script.thread = GetCurrentThreadId();
-  g_script.hook = SetWindowsHookExA(WH_CALLWNDPROCRET, AfterWindowProc, nullptr,
-                                    g_script.thread);
+  g_script.hook = SetWindowsHookExA(WH_CALLWNDPROCRET, ClaimAfterInitDialog,
+                                    nullptr, g_script.thread);
   if (!g_script.hook) {
     *error = "cannot watch for dialogs";
     return false;
