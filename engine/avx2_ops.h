@@ -82,6 +82,7 @@ struct Avx2 {
   // Gathers lose to one lookup at a time here; byte shuffles answer the
   // differences near 0 instead.
   static constexpr bool kGather = false;
+  static constexpr bool kUnsignedCompare = false;
 
   static V Load(const uint16_t *p) {
     return _mm256_loadu_si256(reinterpret_cast<const __m256i *>(p));
@@ -103,9 +104,8 @@ struct Avx2 {
   static V Xor(V a, V b) { return _mm256_xor_si256(a, b); }
   static V AndNot(V a, V b) { return _mm256_andnot_si256(a, b); }  // ~a & b
   static V CmpEq16(V a, V b) { return _mm256_cmpeq_epi16(a, b); }
-  static V AtLeast16u(V x, V y) {
-    return _mm256_cmpeq_epi16(_mm256_subs_epu16(y, x), _mm256_setzero_si256());
-  }
+  static V Max16s(V a, V b) { return _mm256_max_epi16(a, b); }
+  static V Min16s(V a, V b) { return _mm256_min_epi16(a, b); }
   static V CmpGt16(V a, V b) { return _mm256_cmpgt_epi16(a, b); }
   static V Select(V mask, V a, V b) { return _mm256_blendv_epi8(b, a, mask); }
   template <int N>

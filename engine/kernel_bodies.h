@@ -19,12 +19,6 @@ using Vec = typename O::V;
 // ---------------------------------------------------------------------
 // Working colour space
 
-// Unsigned x >= y, as a lane mask.
-template <class O>
-inline Vec<O> AtLeast(Vec<O> x, Vec<O> y) {
-  return O::AtLeast16u(x, y);
-}
-
 template <class O, bool kDeep>
 inline Vec<O> ValueOfLargest(Vec<O> largest) {
   if (kDeep) {
@@ -42,6 +36,9 @@ inline Vec<O> ValueOfLargest(Vec<O> largest) {
 
 template <class O, bool kDeep>
 inline Vec<O> ValueOfRgb(Vec<O> r, Vec<O> g, Vec<O> b) {
+  if constexpr (!kDeep) {  // 8-bit samples fit signed lanes
+    return ValueOfLargest<O, kDeep>(O::Max16s(O::Max16s(r, g), b));
+  }
   return ValueOfLargest<O, kDeep>(O::Max16u(O::Max16u(r, g), b));
 }
 
@@ -65,11 +62,45 @@ inline Vec<O> CorrectQuotient16(Vec<O> q, Vec<O> n, Vec<O> d) {
   return O::Add16(q, O::CmpGt16(O::Zero(), remainder));
 }
 
+// Comparisons of samples. 8-bit samples fit signed lanes; 16-bit ones
+// are compared signed with their top bits flipped, unless the
+// instruction set compares unsigned lanes at no extra cost.
+template <class O, bool kDeep>
+struct SampleOrder {
+  static constexpr bool kFlip = kDeep && !O::kUnsignedCompare;
+  Vec<O> r, g, b;  // flipped where kFlip
+  SampleOrder(Vec<O> red, Vec<O> green, Vec<O> blue) {
+    const Vec<O> flip = O::Set16(kFlip ? -32768 : 0);
+    r = kFlip ? O::Xor(red, flip) : red;
+    g = kFlip ? O::Xor(green, flip) : green;
+    b = kFlip ? O::Xor(blue, flip) : blue;
+  }
+  static Vec<O> Greater(Vec<O> x, Vec<O> y) {
+    if constexpr (kDeep && O::kUnsignedCompare) return O::Greater16u(x, y);
+    return O::CmpGt16(x, y);
+  }
+  Vec<O> Largest() const {
+    if constexpr (!kDeep) return O::Max16s(O::Max16s(r, g), b);
+    if constexpr (kFlip) {
+      return O::Xor(O::Max16s(O::Max16s(r, g), b), O::Set16(-32768));
+    }
+    return O::Max16u(O::Max16u(r, g), b);
+  }
+  Vec<O> Smallest() const {
+    if constexpr (!kDeep) return O::Min16s(O::Min16s(r, g), b);
+    if constexpr (kFlip) {
+      return O::Xor(O::Min16s(O::Min16s(r, g), b), O::Set16(-32768));
+    }
+    return O::Min16u(O::Min16u(r, g), b);
+  }
+};
+
 template <class O, bool kDeep>
 inline void ColourOfRgb(Vec<O> r, Vec<O> g, Vec<O> b, Vec<O> &hue,
                         Vec<O> &saturation, Vec<O> &value) {
-  const Vec<O> largest = O::Max16u(O::Max16u(r, g), b);
-  const Vec<O> smallest = O::Min16u(O::Min16u(r, g), b);
+  const SampleOrder<O, kDeep> order(r, g, b);
+  const Vec<O> largest = order.Largest();
+  const Vec<O> smallest = order.Smallest();
   value = ValueOfLargest<O, kDeep>(largest);
   const Vec<O> range = O::Sub16(largest, smallest);
   // The middle channel minus the smallest; the sum may wrap, the
@@ -78,15 +109,18 @@ inline void ColourOfRgb(Vec<O> r, Vec<O> g, Vec<O> b, Vec<O> &hue,
                                  O::Add16(smallest, smallest));
 
   // The six hue rows, tested in order, as masks.
-  const Vec<O> rg = AtLeast<O>(r, g), gb = AtLeast<O>(g, b);
-  const Vec<O> rb = AtLeast<O>(r, b), bg = AtLeast<O>(b, g);
-  const Vec<O> br = AtLeast<O>(b, r);
-  const Vec<O> gBelowB = O::AndNot(gb, rg);             // r >= g, g < b
-  const Vec<O> magentaToRed = O::And(gBelowB, rb);      // 1530 - q
-  const Vec<O> blueToMagenta = O::AndNot(rb, gBelowB);  // 1020 + q
-  const Vec<O> cyanToBlue = O::AndNot(rg, bg);          // 1020 - q
-  const Vec<O> greenSide = O::AndNot(bg, O::AndNot(rg, O::Set16(-1)));
-  const Vec<O> yellowToGreen = O::AndNot(br, greenSide);  // 510 - q
+  using Order = SampleOrder<O, kDeep>;
+  const Vec<O> gOverR = Order::Greater(order.g, order.r);
+  const Vec<O> bOverG = Order::Greater(order.b, order.g);
+  const Vec<O> bOverR = Order::Greater(order.b, order.r);
+  const Vec<O> gOverB = Order::Greater(order.g, order.b);
+  const Vec<O> rOverB = Order::Greater(order.r, order.b);
+  const Vec<O> gBelowB = O::AndNot(gOverR, bOverG);        // r >= g, g < b
+  const Vec<O> magentaToRed = O::AndNot(bOverR, gBelowB);  // 1530 - q
+  const Vec<O> blueToMagenta = O::And(bOverR, gBelowB);    // 1020 + q
+  const Vec<O> cyanToBlue = O::AndNot(gOverB, gOverR);     // 1020 - q
+  const Vec<O> greenSide = O::And(gOverB, gOverR);
+  const Vec<O> yellowToGreen = O::And(rOverB, greenSide);  // 510 - q
   // The rest of the green side is green to cyan: 510 + q.
   const Vec<O> base =
       O::Or(O::And(magentaToRed, O::Set16(1530)),
@@ -195,7 +229,7 @@ inline void RgbOfColour(Vec<O> hue, Vec<O> saturation, Vec<O> value, Vec<O> &r,
       return O::template Srli32<20>(
           O::Add32(O::Sub32(O::template Slli32<8>(t), t), O::Set32(1 << 19)));
     };
-    lo = O::Narrow(scale(productLo), scale(productHi));
+    lo = O::NarrowSmall(scale(productLo), scale(productHi));  // below 256
   }
 
   // Sector k = h div 255 is ((h + 1) 257) >> 16 for h below 1530:
@@ -210,31 +244,27 @@ inline void RgbOfColour(Vec<O> hue, Vec<O> saturation, Vec<O> value, Vec<O> &r,
       O::template Slli16<7>(j),
       O::template Srli16<9>(O::Sub16(
           O::Add16(O::MulLo16(j, O::Set16(257)), O::Set16(256)), sector)));
-  // Offset from the sector's end, -32768..-1, except in the last sector,
-  // which counts from its start: f - 32768 wraps to f with the top bit.
-  const Vec<O> last = O::CmpEq16(sector, O::Set16(5));
-  const Vec<O> offset = O::Xor(f, O::AndNot(last, O::Set16(-32768)));
 
-  // e = floor(((hi - lo) u + 16384) / 32768), a rounding high multiply.
-  // A 16-bit span of 32768 does not fit a signed lane; it only occurs
-  // with lo = 0, where e is u itself.
+  // The channel that moves within the sector: rising from lo in even
+  // sectors, falling from hi in odd ones, by t = floor(((hi - lo) f +
+  // 16384) / 32768), a rounding high multiply. (From the sector's end,
+  // as hi + e with e for f - 32768, rising is the same lo + t.) A 16-bit
+  // span of 32768 does not fit a signed lane; it only occurs with lo = 0,
+  // where t is f itself.
   const Vec<O> span = O::Sub16(hi, lo);
-  Vec<O> e = O::MulHrs16(span, offset);
-  if (kDeep) e = O::Select(O::CmpEq16(span, O::Set16(-32768)), offset, e);
-
-  const Vec<O> k0 = O::CmpEq16(sector, O::Zero());
-  const Vec<O> k1 = O::CmpEq16(sector, O::Set16(1));
-  const Vec<O> k2 = O::CmpEq16(sector, O::Set16(2));
-  const Vec<O> k3 = O::CmpEq16(sector, O::Set16(3));
-  const Vec<O> k4 = O::CmpEq16(sector, O::Set16(4));
-  // The channel that moves: hi + e rising, lo - e falling, and in the
-  // last sector hi - e.
-  const Vec<O> mid =
-      O::Select(O::Or(k1, k3), O::Sub16(lo, e),
-                O::Select(last, O::Sub16(hi, e), O::Add16(hi, e)));
-  r = O::Select(O::Or(k0, last), hi, O::Select(O::Or(k1, k4), mid, lo));
-  g = O::Select(O::Or(k0, k3), mid, O::Select(O::Or(k1, k2), hi, lo));
-  b = O::Select(O::Or(k0, k1), lo, O::Select(O::Or(k2, last), mid, hi));
+  Vec<O> t = O::MulHrs16(span, f);
+  if (kDeep) t = O::Select(O::CmpEq16(span, O::Set16(-32768)), f, t);
+  const Vec<O> odd = O::template Srai16<15>(O::template Slli16<15>(sector));
+  // Odd sectors swap the first two of (hi, moving, lo) as sector 0 has
+  // them; each pair of sectors then turns the three one place further.
+  const Vec<O> first = O::Sub16(hi, O::And(odd, t));
+  const Vec<O> second = O::Add16(lo, O::Select(odd, span, t));
+  const Vec<O> pair = O::template Srli16<1>(sector);
+  const Vec<O> pair1 = O::CmpEq16(pair, O::Set16(1));
+  const Vec<O> pair2 = O::CmpEq16(pair, O::Set16(2));
+  r = O::Select(pair1, lo, O::Select(pair2, second, first));
+  g = O::Select(pair1, first, O::Select(pair2, lo, second));
+  b = O::Select(pair1, second, O::Select(pair2, first, lo));
 }
 
 // Host pixels in and out, kLanes at a time. The instruction set's own

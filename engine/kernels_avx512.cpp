@@ -126,6 +126,7 @@ struct Avx512 {
   using Half = __m128i;
   static constexpr int32_t kLanes = 32;
   static constexpr bool kGather = true;
+  static constexpr bool kUnsignedCompare = true;
 
   static V Load(const uint16_t *p) { return _mm512_loadu_si512(p); }
   static void Store(uint16_t *p, V v) { _mm512_storeu_si512(p, v); }
@@ -146,8 +147,8 @@ struct Avx512 {
   static V CmpEq16(V a, V b) {
     return _mm512_movm_epi16(_mm512_cmpeq_epi16_mask(a, b));
   }
-  static V AtLeast16u(V x, V y) {
-    return _mm512_movm_epi16(_mm512_cmpge_epu16_mask(x, y));
+  static V Greater16u(V x, V y) {
+    return _mm512_movm_epi16(_mm512_cmpgt_epu16_mask(x, y));
   }
   static V CmpGt16(V a, V b) {
     return _mm512_movm_epi16(_mm512_cmpgt_epi16_mask(a, b));

@@ -7,60 +7,63 @@
 
 namespace {
 
-// Three-sample pixels, eight at a time, as 24 words w[0..2]: sample i
-// is word i % 8 of w[i / 8]. Masking out one channel's words of each and
-// joining them puts element e of the channel at word (3 e + c) % 8; a
-// rotation by c words and the stride-3 permutation sort them.
-inline __m128i ChannelWords(int32_t channel, int32_t vector) {
-  alignas(16) int16_t words[8];
-  for (int32_t p = 0; p < 8; ++p) {
-    words[p] = int16_t((8 * vector + p) % 3 == channel ? -1 : 0);
+// Three-sample pixels into channels by riffles: interleaving the first
+// half of the 24 words with the second moves word i to 2 i mod 23, so
+// three of them move sample 3 e + c to 8 c + e.
+inline void Split3(__m128i w0, __m128i w1, __m128i w2, __m128i &r, __m128i &g,
+                   __m128i &b) {
+  for (int32_t round = 0; round < 3; ++round) {
+    const __m128i n0 = _mm_unpacklo_epi16(w0, _mm_unpackhi_epi64(w1, w1));
+    const __m128i n1 = _mm_unpacklo_epi16(_mm_unpackhi_epi64(w0, w0), w2);
+    const __m128i n2 = _mm_unpacklo_epi16(w1, _mm_unpackhi_epi64(w2, w2));
+    w0 = n0;
+    w1 = n1;
+    w2 = n2;
   }
-  return _mm_load_si128(reinterpret_cast<const __m128i *>(words));
+  r = w0;
+  g = w1;
+  b = w2;
 }
 
-// out[e] = in[3 e % 8], its own inverse: words 0, 3, 1 and 4, 7, 5 stay
-// within their halves, 6 and 2 cross.
-inline __m128i Stride3(__m128i a) {
-  const __m128i within = _mm_shufflehi_epi16(
-      _mm_shufflelo_epi16(a, _MM_SHUFFLE(1, 2, 3, 0)), _MM_SHUFFLE(1, 2, 3, 0));
-  const __m128i crossed = _mm_shuffle_epi32(a, _MM_SHUFFLE(1, 0, 3, 2));
-  const __m128i cross = _mm_set_epi16(0, -1, 0, 0, 0, -1, 0, 0);
-  return _mm_or_si128(_mm_and_si128(cross, crossed),
-                      _mm_andnot_si128(cross, within));
-}
-
-// Word rotations: toward word 0, and away from it.
-template <int N>
-inline __m128i RotateDown(__m128i a) {
-  return _mm_or_si128(_mm_srli_si128(a, 2 * N), _mm_slli_si128(a, 16 - 2 * N));
-}
-template <int N>
-inline __m128i RotateUp(__m128i a) {
-  return _mm_or_si128(_mm_slli_si128(a, 2 * N), _mm_srli_si128(a, 16 - 2 * N));
-}
-
-inline __m128i Gathered(const __m128i w[3], int32_t channel) {
-  return _mm_or_si128(
-      _mm_or_si128(_mm_and_si128(w[0], ChannelWords(channel, 0)),
-                   _mm_and_si128(w[1], ChannelWords(channel, 1))),
-      _mm_and_si128(w[2], ChannelWords(channel, 2)));
-}
-
-inline void Split3(const __m128i w[3], __m128i &r, __m128i &g, __m128i &b) {
-  r = Stride3(Gathered(w, 0));
-  g = Stride3(RotateDown<1>(Gathered(w, 1)));
-  b = Stride3(RotateDown<2>(Gathered(w, 2)));
-}
-
-inline void Join3(__m128i r, __m128i g, __m128i b, __m128i w[3]) {
-  const __m128i t[3] = {Stride3(r), RotateUp<1>(Stride3(g)),
-                        RotateUp<2>(Stride3(b))};
-  for (int32_t k = 0; k < 3; ++k) {
-    w[k] = _mm_or_si128(_mm_or_si128(_mm_and_si128(t[0], ChannelWords(0, k)),
-                                     _mm_and_si128(t[1], ChannelWords(1, k))),
-                        _mm_and_si128(t[2], ChannelWords(2, k)));
+// Channels of 8-bit samples back into three-sample pixels: byte i of
+// the 24 (r, g, b runs) to i / 2 or 12 + i / 2 by its parity, three
+// times, undoes three riffles. The high half of rest stays zero, so the
+// packs need no masks.
+inline void Join3Bytes(__m128i r, __m128i g, __m128i b, uint8_t *p) {
+  const __m128i low = _mm_set1_epi16(0xFF);
+  __m128i first = _mm_packus_epi16(r, g);
+  __m128i rest = _mm_packus_epi16(b, _mm_setzero_si128());
+  for (int32_t round = 0; round < 3; ++round) {
+    const __m128i even =
+        _mm_packus_epi16(_mm_and_si128(first, low), _mm_and_si128(rest, low));
+    const __m128i odd =
+        _mm_packus_epi16(_mm_srli_epi16(first, 8), _mm_srli_epi16(rest, 8));
+    first = _mm_or_si128(even, _mm_slli_si128(odd, 12));
+    rest = _mm_srli_si128(odd, 4);
   }
+  _mm_storeu_si128(reinterpret_cast<__m128i *>(p), first);
+  _mm_storel_epi64(reinterpret_cast<__m128i *>(p + 16), rest);
+}
+
+// Channels of 16-bit samples back into three-sample pixels: three
+// riffles undone, each taking the even words and the odd ones (packs
+// keep every bit pattern of sign-extended words).
+inline void Join3Words(__m128i r, __m128i g, __m128i b, uint16_t *p) {
+  const auto even = [](__m128i x) {
+    return _mm_srai_epi32(_mm_slli_epi32(x, 16), 16);
+  };
+  const auto odd = [](__m128i x) { return _mm_srai_epi32(x, 16); };
+  for (int32_t round = 0; round < 3; ++round) {
+    const __m128i n0 = _mm_packs_epi32(even(r), even(g));
+    const __m128i n1 = _mm_packs_epi32(even(b), odd(r));
+    const __m128i n2 = _mm_packs_epi32(odd(g), odd(b));
+    r = n0;
+    g = n1;
+    b = n2;
+  }
+  _mm_storeu_si128(reinterpret_cast<__m128i *>(p), r);
+  _mm_storeu_si128(reinterpret_cast<__m128i *>(p + 8), g);
+  _mm_storeu_si128(reinterpret_cast<__m128i *>(p + 16), b);
 }
 
 struct Sse2 {
@@ -68,6 +71,7 @@ struct Sse2 {
   using Half = __m128i;
   static constexpr int32_t kLanes = 8;
   static constexpr bool kGather = false;  // no gathers: one lookup a time
+  static constexpr bool kUnsignedCompare = false;
 
   static V Load(const uint16_t *p) {
     return _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
@@ -89,10 +93,8 @@ struct Sse2 {
   static V Xor(V a, V b) { return _mm_xor_si128(a, b); }
   static V AndNot(V a, V b) { return _mm_andnot_si128(a, b); }  // ~a & b
   static V CmpEq16(V a, V b) { return _mm_cmpeq_epi16(a, b); }
-  // x >= y where y - x saturates to 0.
-  static V AtLeast16u(V x, V y) {
-    return _mm_cmpeq_epi16(_mm_subs_epu16(y, x), _mm_setzero_si128());
-  }
+  static V Max16s(V a, V b) { return _mm_max_epi16(a, b); }
+  static V Min16s(V a, V b) { return _mm_min_epi16(a, b); }
   static V CmpGt16(V a, V b) { return _mm_cmpgt_epi16(a, b); }
   static V Select(V mask, V a, V b) {
     return _mm_or_si128(_mm_and_si128(mask, a), _mm_andnot_si128(mask, b));
@@ -111,15 +113,14 @@ struct Sse2 {
   }
   static V MulHi16u(V a, V b) { return _mm_mulhi_epu16(a, b); }
   static V MulLo16(V a, V b) { return _mm_mullo_epi16(a, b); }
-  // (a b + 16384) >> 15 on signed lanes, as SSSE3's pmulhrsw.
+  // (a b + 16384) >> 15 on signed lanes, as SSSE3's pmulhrsw: with the
+  // product 65536 high + low (low unsigned), that is 2 high plus
+  // (low + 16384) >> 15, which is 0, 1 or 2: ((low >> 14) + 1) >> 1.
   static V MulHrs16(V a, V b) {
-    const V lo = _mm_mullo_epi16(a, b), hi = _mm_mulhi_epi16(a, b);
-    const V bias = _mm_set1_epi32(16384);
-    const V first =
-        _mm_srai_epi32(_mm_add_epi32(_mm_unpacklo_epi16(lo, hi), bias), 15);
-    const V second =
-        _mm_srai_epi32(_mm_add_epi32(_mm_unpackhi_epi16(lo, hi), bias), 15);
-    return _mm_packs_epi32(first, second);
+    const V high = _mm_mulhi_epi16(a, b), low = _mm_mullo_epi16(a, b);
+    const V carry = _mm_srli_epi16(
+        _mm_add_epi16(_mm_srli_epi16(low, 14), _mm_set1_epi16(1)), 1);
+    return _mm_add_epi16(_mm_add_epi16(high, high), carry);
   }
 
   // 32-bit lanes: lanes 0-3 in lo, 4-7 in hi.
@@ -230,9 +231,8 @@ struct Sse2 {
       const V zero = _mm_setzero_si128();
       const V x = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
       const V y = _mm_loadl_epi64(reinterpret_cast<const __m128i *>(p + 16));
-      const V w[3] = {_mm_unpacklo_epi8(x, zero), _mm_unpackhi_epi8(x, zero),
-                      _mm_unpacklo_epi8(y, zero)};
-      Split3(w, r, g, b);
+      Split3(_mm_unpacklo_epi8(x, zero), _mm_unpackhi_epi8(x, zero),
+             _mm_unpacklo_epi8(y, zero), r, g, b);
       return true;
     }
     if (step != 4) return false;
@@ -249,8 +249,7 @@ struct Sse2 {
   }
   static bool LoadRgb(const uint16_t *p, int32_t step, V &r, V &g, V &b) {
     if (step == 3) {
-      const V w[3] = {Load(p), Load(p + 8), Load(p + 16)};
-      Split3(w, r, g, b);
+      Split3(Load(p), Load(p + 8), Load(p + 16), r, g, b);
       return true;
     }
     if (step != 4) return false;
@@ -273,12 +272,7 @@ struct Sse2 {
   // The fourth sample of each pixel is written back as it was.
   static bool StoreRgb(uint8_t *p, int32_t step, V r, V g, V b) {
     if (step == 3) {
-      V w[3];
-      Join3(r, g, b, w);
-      _mm_storeu_si128(reinterpret_cast<__m128i *>(p),
-                       _mm_packus_epi16(w[0], w[1]));
-      _mm_storel_epi64(reinterpret_cast<__m128i *>(p + 16),
-                       _mm_packus_epi16(w[2], w[2]));
+      Join3Bytes(r, g, b, p);
       return true;
     }
     if (step != 4) return false;
@@ -298,9 +292,7 @@ struct Sse2 {
   }
   static bool StoreRgb(uint16_t *p, int32_t step, V r, V g, V b) {
     if (step == 3) {
-      V w[3];
-      Join3(r, g, b, w);
-      for (int32_t k = 0; k < 3; ++k) Store(p + 8 * k, w[k]);
+      Join3Words(r, g, b, p);
       return true;
     }
     if (step != 4) return false;
