@@ -107,6 +107,10 @@ struct Avx2 {
   static V Max16s(V a, V b) { return _mm256_max_epi16(a, b); }
   static V Min16s(V a, V b) { return _mm256_min_epi16(a, b); }
   static V CmpGt16(V a, V b) { return _mm256_cmpgt_epi16(a, b); }
+  static bool Same16(V a, V b) {
+    const V differ = _mm256_xor_si256(a, b);
+    return _mm256_testz_si256(differ, differ);
+  }
   static V Select(V mask, V a, V b) { return _mm256_blendv_epi8(b, a, mask); }
   template <int N>
   static V Srli16(V a) {

@@ -7,6 +7,7 @@
 // made by O::Widen and joined again by O::Narrow.
 #pragma once
 
+#include <algorithm>
 #include <cstring>
 
 #include "engine/kernels.h"
@@ -391,6 +392,53 @@ void ColoursTo(const uint16_t *hue, const uint16_t *saturation,
                           LoadPart<O>(value + i, rest), r, g, b);
     ScatterRgb<O>(r, g, b, destination + ptrdiff_t(i) * pixelStep, pixelStep,
                   rest);
+  }
+}
+
+// 8-bit samples to sharpened samples, hue and saturation taken from the
+// samples here: an 8-bit colour comes back unchanged from its own hue,
+// saturation and value, so runs whose values the step left alone are
+// copied, and only the others are converted both ways. Which runs those
+// are is data, not a pattern a branch predictor learns: they are listed
+// first and converted after, so that no conversion waits on a guess.
+template <class O>
+inline void ColoursBack8(Vec<O> &r, Vec<O> &g, Vec<O> &b, Vec<O> value) {
+  Vec<O> hue, saturation, unused;
+  ColourOfRgb<O, false>(r, g, b, hue, saturation, unused);
+  RgbOfColour<O, false>(hue, saturation, value, r, g, b);
+}
+
+template <class O>
+void ColoursThrough8(const uint8_t *source, int32_t pixelStep,
+                     const uint16_t *value, uint8_t *destination,
+                     int32_t count) {
+  constexpr int32_t kLanes = O::kLanes;
+  constexpr int32_t kRuns = 256 / kLanes;  // listed at a time
+  int32_t changed[kRuns];
+  Vec<O> r, g, b;
+  int32_t i = 0;
+  while (i + kLanes <= count) {
+    const int32_t end = i + kLanes * std::min(kRuns, (count - i) / kLanes);
+    int32_t listed = 0;
+    for (; i < end; i += kLanes) {
+      const ptrdiff_t at = ptrdiff_t(i) * pixelStep;
+      LoadRgb<O>(source + at, pixelStep, r, g, b);
+      StoreRgb<O>(r, g, b, destination + at, pixelStep);
+      changed[listed] = i;
+      listed += !O::Same16(ValueOfRgb<O, false>(r, g, b), O::Load(value + i));
+    }
+    for (int32_t k = 0; k < listed; ++k) {
+      const ptrdiff_t at = ptrdiff_t(changed[k]) * pixelStep;
+      LoadRgb<O>(source + at, pixelStep, r, g, b);
+      ColoursBack8<O>(r, g, b, O::Load(value + changed[k]));
+      StoreRgb<O>(r, g, b, destination + at, pixelStep);
+    }
+  }
+  if (i < count) {
+    const ptrdiff_t at = ptrdiff_t(i) * pixelStep;
+    GatherRgb<O>(source + at, pixelStep, count - i, r, g, b);
+    ColoursBack8<O>(r, g, b, LoadPart<O>(value + i, count - i));
+    ScatterRgb<O>(r, g, b, destination + at, pixelStep, count - i);
   }
 }
 
@@ -785,6 +833,7 @@ constexpr EngineKernels MakeKernels(const char *name) {
                        ColoursFrom<O, uint16_t>,
                        ColoursTo<O, uint8_t>,
                        ColoursTo<O, uint16_t>,
+                       ColoursThrough8<O>,
                        BlurRows<O, O>,
                        BlurColumns<O>,
                        Sharpen<O>};

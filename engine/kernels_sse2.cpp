@@ -96,6 +96,9 @@ struct Sse2 {
   static V Max16s(V a, V b) { return _mm_max_epi16(a, b); }
   static V Min16s(V a, V b) { return _mm_min_epi16(a, b); }
   static V CmpGt16(V a, V b) { return _mm_cmpgt_epi16(a, b); }
+  static bool Same16(V a, V b) {
+    return _mm_movemask_epi8(_mm_cmpeq_epi16(a, b)) == 0xFFFF;
+  }
   static V Select(V mask, V a, V b) {
     return _mm_or_si128(_mm_and_si128(mask, a), _mm_andnot_si128(mask, b));
   }

@@ -78,6 +78,17 @@ Conversions<uint16_t> ConversionsOf(const HostTile &tile, uint16_t) {
   return {k.valuesFrom16, nullptr, nullptr, k.valuesTo16};
 }
 
+// Without colour weights the step needs no hue or saturation, and an
+// 8-bit colour document's come from the host's input samples, which stay
+// until the tile is done: only where the step changed a value does the
+// way out convert, and the way in reads values alone.
+template <typename Sample>
+bool ColoursOnTheWayOut(const HostTile &tile) {
+  return sizeof(Sample) == 1 && !tile.gray &&
+         Kernels().coloursThrough8 != nullptr &&
+         !CurrentTables().colourWeighted;
+}
+
 // A row of 16-bit samples need not start on an even address (the host's
 // row bytes may be odd): such a run is read, or written, through an
 // aligned copy in the work area, a piece at a time.
@@ -140,6 +151,7 @@ void ConvertTileInOf(const HostTile &tile) {
   const int32_t first = std::max(usable.left - left, 0);
   const int32_t end = std::min(usable.right - left, width);
   const unsigned char *inData = static_cast<const unsigned char *>(tile.inData);
+  const bool valuesOnly = ColoursOnTheWayOut<Sample>(tile);
   for (int32_t j = 0; j < g.rows + 2 * g.margin; ++j) {
     const int32_t imageRow =
         std::min(std::max(top + j, int32_t(usable.top)), usable.bottom - 1);
@@ -157,7 +169,7 @@ void ConvertTileInOf(const HostTile &tile) {
                       });
     };
     const int32_t y = j - g.margin;
-    if (tile.gray || y < 0 || y >= g.rows) {
+    if (tile.gray || y < 0 || y >= g.rows || valuesOnly) {
       readValues(first, end);
     } else {
       // Only the output tile needs hue and saturation; the margin around
@@ -189,19 +201,24 @@ void ConvertTileOutOf(const HostTile &tile, bool sharpen = false) {
   const size_t pixelBytes = size_t(planes) * sizeof(Sample);
   unsigned char *outData = static_cast<unsigned char *>(tile.outData);
   const unsigned char *inData = static_cast<const unsigned char *>(tile.inData);
+  const bool coloursHere = ColoursOnTheWayOut<Sample>(tile);
   for (int32_t y = 0; y < g.rows; ++y) {
     const ptrdiff_t row = ptrdiff_t(y) * kTileSide;
     uint16_t *values =
         ValuePlane + ptrdiff_t(g.margin + y) * kValueStride + g.margin;
     unsigned char *target = outData + ptrdiff_t(y) * tile.outRowBytes;
+    // The output tile's own input pixels.
+    const unsigned char *source =
+        inData +
+        ptrdiff_t(tile.outRect.top + y - tile.inRect.top) * tile.inRowBytes +
+        ptrdiff_t(tile.outRect.left - tile.inRect.left) * ptrdiff_t(pixelBytes);
+    if (coloursHere) {
+      kernels.coloursThrough8(source, planes, values, target, g.columns);
+      continue;
+    }
     if (tile.gray && planes > 1) {
       // A gray pixel's transparency goes out as it came in: a host that
       // copied no source into the output buffer holds nothing there.
-      const unsigned char *source =
-          inData +
-          ptrdiff_t(tile.outRect.top + y - tile.inRect.top) * tile.inRowBytes +
-          ptrdiff_t(tile.outRect.left - tile.inRect.left) *
-              ptrdiff_t(pixelBytes);
       std::memcpy(target, source, size_t(g.columns) * pixelBytes);
     }
     if (tile.gray) {
