@@ -76,7 +76,7 @@ Seconds FilterPicture(benchmark::State &state, Prepare prepare,
     FilterHostImage(source, whole, &destination, &run);
     seconds.run += ProcessorSeconds() - start;
     seconds.engine += run.engineSeconds;
-    benchmark::DoNotOptimize(destination.samples.data());
+    benchmark::DoNotOptimize(destination.samples.Bytes(0));
   }
   return seconds;
 }

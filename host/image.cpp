@@ -7,8 +7,21 @@ HostImage MakeImage(int32_t width, int32_t height, int32_t planes,
   image.height = height;
   image.planes = planes;
   image.depth = depth;
-  image.samples.assign(size_t(width) * size_t(height) * size_t(planes), 0);
+  image.samples.Reset(size_t(width) * size_t(height) * size_t(planes),
+                      depth == 16 ? 2 : 1);
   return image;
+}
+
+std::vector<uint16_t> HostSamples::Values() const {
+  std::vector<uint16_t> values(size());
+  for (size_t i = 0; i < values.size(); ++i) values[i] = (*this)[i];
+  return values;
+}
+
+HostSamples &HostSamples::operator=(const std::vector<uint16_t> &values) {
+  bytes_.resize(values.size() * size_t(bytesPerSample_));
+  for (size_t i = 0; i < values.size(); ++i) (*this)[i] = values[i];
+  return *this;
 }
 
 uint16_t FileToHost16(uint16_t value) {
@@ -67,14 +80,13 @@ HostImage WithPlanes(const HostImage &image, int32_t planes) {
 }
 
 HostImage WithDepth(const HostImage &image, int32_t depth) {
-  HostImage out = image;
-  out.depth = depth;
-  if (depth == image.depth)
-    return out;
-  for (uint16_t &v : out.samples) {
-    v = depth == 16
-            ? uint16_t((uint32_t(v) * kHostMax16 + 127) / 255)
-            : uint16_t((uint32_t(v) * 255 + kHostMax16 / 2) / kHostMax16);
+  if (depth == image.depth) return image;
+  HostImage out = MakeImage(image.width, image.height, image.planes, depth);
+  for (size_t i = 0; i < out.samples.size(); ++i) {
+    const uint32_t v = image.samples[i];
+    out.samples[i] = depth == 16
+                         ? uint16_t((v * kHostMax16 + 127) / 255)
+                         : uint16_t((v * 255 + kHostMax16 / 2) / kHostMax16);
   }
   return out;
 }
@@ -85,8 +97,8 @@ HostImage SideBySide(const HostImage &left, const HostImage &right,
       MakeImage(left.width + gap + right.width,
                 left.height > right.height ? left.height : right.height,
                 left.planes, left.depth);
-  for (uint16_t &v : out.samples)
-    v = MaxSample(out.depth);
+  for (size_t i = 0; i < out.samples.size(); ++i)
+    out.samples[i] = MaxSample(out.depth);
   const HostImage *parts[2] = {&left, &right};
   int32_t offset[2] = {0, left.width + gap};
   for (int32_t k = 0; k < 2; ++k)

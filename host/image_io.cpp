@@ -231,9 +231,9 @@ bool ReadGrayTiff(const std::vector<uint8_t> &f, HostImage *image) {
     const size_t at = tag(273, 0, y / strip) + (y % strip) * rowBytes;
     if (at + rowBytes > f.size())
       return false;
-    uint16_t *row = &image->samples[size_t(y) * width * samples];
+    const size_t row = size_t(y) * width * samples;
     for (size_t i = 0; i < size_t(width) * samples; ++i)
-      row[i] =
+      image->samples[row + i] =
           bytes == 2 ? FileToHost16(uint16_t(read(at + 2 * i, 2))) : f[at + i];
   }
   return true;

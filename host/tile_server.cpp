@@ -14,50 +14,33 @@ void PutSample(uint8_t *at, int32_t bytesPerSample, uint16_t value) {
     *at = uint8_t(value);
 }
 
-uint16_t GetSample(const uint8_t *at, int32_t bytesPerSample) {
-  if (bytesPerSample == 2) {
-    uint16_t value;
-    std::memcpy(&value, at, 2);
-    return value;
+// A run of count pixels of pixelBytes between the document and a tile
+// buffer (of the same sample width), fromStep and toStep bytes apart:
+// one copy where both are packed, as when the tile holds every plane.
+void CopyPixels(const uint8_t *from, size_t fromStep, uint8_t *to,
+                size_t toStep, size_t pixelBytes, int32_t count) {
+  if (fromStep == pixelBytes && toStep == pixelBytes) {
+    std::memcpy(to, from, size_t(count) * pixelBytes);
+    return;
   }
-  return *at;
+  for (int32_t i = 0; i < count; ++i, from += fromStep, to += toStep)
+    std::memcpy(to, from, pixelBytes);
 }
 
-// Whole runs of pixels between the document and a tile buffer: a straight
-// copy where the tile holds every plane at 16 bits, one narrowing or
-// widening pass at 8 bits, so that serving a tile costs about what
-// reading and writing its bytes does.
-void PackRun(const uint16_t *from, int32_t imagePlanes, int32_t planes,
+void PackRun(const uint8_t *from, int32_t imagePlanes, int32_t planes,
              int32_t bps, int32_t count, uint8_t *to) {
-  const size_t n = size_t(count) * size_t(planes);
-  if (planes == imagePlanes && bps == 2) {
-    std::memcpy(to, from, n * 2);
-  } else if (planes == imagePlanes) {
-    for (size_t k = 0; k < n; ++k) to[k] = uint8_t(from[k]);
-  } else {
-    for (int32_t i = 0; i < count; ++i, from += imagePlanes)
-      for (int32_t p = 0; p < planes; ++p, to += bps)
-        PutSample(to, bps, from[p]);
-  }
+  CopyPixels(from, size_t(imagePlanes * bps), to, size_t(planes * bps),
+             size_t(planes * bps), count);
 }
 
 void UnpackRun(const uint8_t *from, int32_t planes, int32_t bps, int32_t count,
-               int32_t imagePlanes, uint16_t *to) {
-  const size_t n = size_t(count) * size_t(planes);
-  if (planes == imagePlanes && bps == 2) {
-    std::memcpy(to, from, n * 2);
-  } else if (planes == imagePlanes) {
-    for (size_t k = 0; k < n; ++k) to[k] = from[k];
-  } else {
-    for (int32_t i = 0; i < count; ++i, to += imagePlanes)
-      for (int32_t p = 0; p < planes; ++p, from += bps)
-        to[p] = GetSample(from, bps);
-  }
+               int32_t imagePlanes, uint8_t *to) {
+  CopyPixels(from, size_t(planes * bps), to, size_t(imagePlanes * bps),
+             size_t(planes * bps), count);
 }
 
-const uint16_t *PixelAt(const HostImage &image, int32_t x, int32_t y) {
-  return &image.samples[(size_t(y) * size_t(image.width) + size_t(x)) *
-                        size_t(image.planes)];
+const uint8_t *PixelAt(const HostImage &image, int32_t x, int32_t y) {
+  return image.samples.Bytes(SampleIndex(image, x, y, 0));
 }
 
 // Extent of the image in the sampled coordinates of a rate: ceil(n / r).
@@ -114,7 +97,8 @@ void FillConforming(const HostImage &image, const TileRequest &q,
       runEnd =
           int32_t(std::clamp<int64_t>(sampledW - q.rect.left, runFirst, w));
       if (runEnd > runFirst)
-        PackRun(PixelAt(image, q.rect.left + runFirst, int32_t(y)) + q.loPlane,
+        PackRun(PixelAt(image, q.rect.left + runFirst, int32_t(y)) +
+                    q.loPlane * bps,
                 image.planes, planes, bps, runEnd - runFirst,
                 row + size_t(runFirst) * size_t(planes * bps));
     }
@@ -173,8 +157,8 @@ void FillClipped(const HostImage &image, const TileRequest &q,
     uint8_t *row = tile->bytes.data() + size_t(j) * size_t(a.packedRowBytes);
     if (q.rate == 0x10000) {
       if (a.width > 0)
-        PackRun(PixelAt(image, a.left, a.top + j) + q.loPlane, image.planes,
-                planes, bps, a.width, row);
+        PackRun(PixelAt(image, a.left, a.top + j) + q.loPlane * bps,
+                image.planes, planes, bps, a.width, row);
       continue;
     }
     for (int32_t i = 0; i < a.width; ++i) {
@@ -189,7 +173,36 @@ void FillClipped(const HostImage &image, const TileRequest &q,
 
 void ReleaseBuffer(TileBuffer *tile) {
   tile->valid = false;
+  tile->inPlace = nullptr;
   std::vector<uint8_t>().swap(tile->bytes);
+}
+
+bool Inside(const Rect &inner, const Rect &outer) {
+  return inner.top >= outer.top && inner.left >= outer.left &&
+         inner.bottom <= outer.bottom && inner.right <= outer.right;
+}
+
+// A conforming host hands out the document's own pixels where they are
+// what the request wants: inside the image (an output also inside the
+// area written back), unsampled, every plane, rows unpadded. Nothing is
+// copied in, and the output is written once, by the module.
+bool ServeInPlace(const HostImage &image, const TileRequest &q,
+                  const ServeOptions &options, const Rect &clip,
+                  TileBuffer *tile) {
+  const Rect whole{0, 0, int16_t(image.height), int16_t(image.width)};
+  if (options.behaviour != RequestBehaviour::kConforming ||
+      options.rowPad != 0 || q.rate != 0x10000 || q.loPlane != 0 ||
+      q.hiPlane != image.planes - 1 || RectEmpty(q.rect) ||
+      !Inside(q.rect, whole) || !Inside(q.rect, clip))
+    return false;
+  tile->valid = true;
+  tile->request = q;
+  tile->bytesPerSample = image.samples.BytesPerSample();
+  tile->rowBytes = image.width * image.planes * tile->bytesPerSample;
+  tile->packedRowBytes = tile->rowBytes;
+  tile->inPlace =
+      image.samples.Bytes(SampleIndex(image, q.rect.left, q.rect.top, 0));
+  return true;
 }
 
 void SetLayoutFields(const TileServer &server, FilterRecord *record) {
@@ -201,11 +214,10 @@ void SetLayoutFields(const TileServer &server, FilterRecord *record) {
   auto plane = [](const TileBuffer &t) {
     return t.valid ? t.bytesPerSample : 0;
   };
-  record->inData =
-      server.input.valid ? (void *)server.input.bytes.data() : nullptr;
+  record->inData = server.input.valid ? (void *)server.input.Data() : nullptr;
   record->inRowBytes = server.input.valid ? server.input.rowBytes : 0;
   record->outData =
-      server.output.valid ? (void *)server.output.bytes.data() : nullptr;
+      server.output.valid ? (void *)server.output.Data() : nullptr;
   record->outRowBytes = server.output.valid ? server.output.rowBytes : 0;
   if (server.columnBytesZero) {
     record->inColumnBytes = record->outColumnBytes = 0;
@@ -225,6 +237,7 @@ OSErr FillTile(const HostImage &image, const TileRequest &request,
   // The buffer's memory is kept from tile to tile: fresh pages for every
   // tile cost more than the copy itself.
   tile->valid = false;
+  tile->inPlace = nullptr;
   tile->request = request;
   tile->rowBytes = 0;
   tile->bytesPerSample = image.depth == 16 ? 2 : 1;
@@ -291,7 +304,7 @@ OSErr FillTile(const HostImage &image, const TileRequest &request,
 
 void WriteTile(const TileBuffer &tile, const Rect &clip,
                RequestBehaviour behaviour, HostImage *image) {
-  if (!tile.valid) return;
+  if (!tile.valid || tile.inPlace) return;  // the module wrote it there
   const TileRequest &q = tile.request;
   const int32_t planes = q.hiPlane - q.loPlane + 1;
   const int32_t bps = tile.bytesPerSample;
@@ -318,7 +331,7 @@ void WriteTile(const TileBuffer &tile, const Rect &clip,
     if (first >= end) continue;
     UnpackRun(row + size_t(first - left) * size_t(planes * bps), planes, bps,
               end - first, image->planes,
-              &SampleAt(*image, first, y, q.loPlane));
+              image->samples.Bytes(SampleIndex(*image, first, y, q.loPlane)));
   }
 }
 
@@ -352,7 +365,10 @@ OSErr AdvanceTiles(TileServer *server, FilterRecord *record,
     in.hiPlane = record->inHiPlane;
     in.padding = record->inputPadding;
     in.rate = record->inputRate;
-    result = FillTile(source, in, server->options, &server->input);
+    // The input in place wherever it lies inside the image.
+    const Rect anywhere{INT16_MIN, INT16_MIN, INT16_MAX, INT16_MAX};
+    if (!ServeInPlace(source, in, server->options, anywhere, &server->input))
+      result = FillTile(source, in, server->options, &server->input);
     if (result == 0 && fromModule &&
         server->moduleCalls == server->shortInputAt && server->input.valid)
       --server->input.request.rect.right;
@@ -364,7 +380,9 @@ OSErr AdvanceTiles(TileServer *server, FilterRecord *record,
     out.hiPlane = record->outHiPlane;
     out.padding = record->outputPadding;
     out.rate = 0x10000;  // sampling applies to the input alone
-    result = FillTile(*destination, out, server->options, &server->output);
+    if (!ServeInPlace(*destination, out, server->options, clip,
+                      &server->output))
+      result = FillTile(*destination, out, server->options, &server->output);
     server->outputPending = result == 0 && server->output.valid;
   }
   if (result != 0) {

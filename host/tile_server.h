@@ -1,7 +1,10 @@
 // The host's side of advanceState: from the request fields of the record
 // it writes the previous output back into the document and hands out the
 // pixels of inRect and a buffer for outRect, every requested plane
-// interleaved. Two behaviours: a conforming host (inputRate sampling,
+// interleaved; a conforming host hands out the document's own pixels
+// instead where a request lies inside it, unsampled, with every plane
+// and no row padding (the output then needs no writing back). Two
+// behaviours: a conforming host (inputRate sampling,
 // padding as the module asks), and an imitation of an open-source host
 // engine that says it cannot pad (supportsPadding 0) and ignores the
 // padding fields: a request with a negative top is filled from image row
@@ -54,6 +57,10 @@ struct TileBuffer {
   int32_t rowBytes = 0;       // what the record says
   int32_t packedRowBytes = 0; // where the rows really lie
   std::vector<uint8_t> bytes;
+  // The document's own pixels, where a conforming host serves the tile
+  // in place; bytes is then unused.
+  const uint8_t *inPlace = nullptr;
+  const uint8_t *Data() const { return inPlace ? inPlace : bytes.data(); }
 };
 
 struct ServeOptions {

@@ -92,7 +92,8 @@ std::vector<std::string> EngineDigestLines() {
       HostImage result = picture;
       FilterHostImage(picture, Rect{5, 3, 180, 290}, &result);
       Digest digest;
-      digest.Add(result.samples.data(), 2 * result.samples.size());
+      const std::vector<uint16_t> values = result.samples.Values();
+      digest.Add(values.data(), 2 * values.size());
       Put(&lines,
           "picture" + std::to_string(depth) + "(radius " +
               std::to_string(settings.radius) + ")",

@@ -91,7 +91,8 @@ HostImage RandomImage(Random *rng, int32_t width, int32_t height,
   auto any = [&] { return uint16_t(rng->Next() % (top + 1)); };
   const int32_t kind = rng->Range(0, 3);  // 0: the pattern as it is
   const uint16_t flat = any();
-  for (uint16_t &s : image.samples) {
+  for (size_t i = 0; i < image.samples.size(); ++i) {
+    HostSamples::Ref s = image.samples[i];
     const uint64_t r = rng->Next() % 64;
     if (kind == 1)  // noise, every value of the range
       s = any();
@@ -587,7 +588,7 @@ bool RunLarge(const LargeCase &c) {
   const ProgressCall last = tiles ? inv.progress.back() : ProgressCall{};
   // Written back, not taken: the document's copy is not needed again.
   EndInvocation(&s, false);
-  std::vector<uint16_t>().swap(s.document.samples);
+  s.document.samples.Release();
   const ProcessMemory memory = SampleProcessMemory();
 
   const double megapixels = double(c.width) * c.height / 1e6;
@@ -633,11 +634,10 @@ bool RunLarge(const LargeCase &c) {
     const Rect area{int16_t(top - from), 0, int16_t(bottom - from),
                     int16_t(c.width)};
     const std::vector<uint16_t> ref = Reference(window, area, c.settings);
-    const uint16_t *got =
-        s.destination.samples.data() + size_t(top) * rowSamples;
+    const size_t got = size_t(top) * rowSamples;
     const uint16_t *want = ref.data() + size_t(top - from) * rowSamples;
     for (size_t i = 0; i < size_t(bottom - top) * rowSamples; ++i)
-      differing += got[i] != want[i];
+      differing += s.destination.samples[got + i] != want[i];
   }
   std::printf(
       "  compared with the engine's result in %.1f s: %lld samples "
