@@ -106,6 +106,10 @@ struct Avx2 {
   static V CmpEq16(V a, V b) { return _mm256_cmpeq_epi16(a, b); }
   static V Max16s(V a, V b) { return _mm256_max_epi16(a, b); }
   static V Min16s(V a, V b) { return _mm256_min_epi16(a, b); }
+  static bool AllAtMost16u(V a, int32_t limit) {
+    const V over = _mm256_subs_epu16(a, Set16(limit));
+    return _mm256_testz_si256(over, over);
+  }
   static V CmpGt16(V a, V b) { return _mm256_cmpgt_epi16(a, b); }
   static bool Same16(V a, V b) {
     const V differ = _mm256_xor_si256(a, b);
@@ -176,54 +180,81 @@ struct Avx2 {
         _mm256_castsi256_ps(a), _mm256_castsi256_ps(b), _CMP_LT_OQ));
   }
 
-  // The response to differences -32..31 in eight registers, eight
-  // entries each, the same in both 128-bit halves for the byte shuffles.
+  // The response to differences -32..31 as bytes: the low and the high
+  // byte of each entry, in four registers each, sixteen entries a
+  // register, the same in both 128-bit halves for the byte shuffles.
   // Most pixels of a photograph differ this little from their blur.
   static constexpr int32_t kNearReach = 32;
+  static constexpr int32_t kNearLanes = 32;  // values a step
   struct NearTable {
-    V part[8];
+    V low[4], high[4];
   };
   static NearTable LoadNearTable(const int16_t *table) {
     NearTable near;
     const int16_t *first = table + 128 - kNearReach;
-    for (int32_t k = 0; k < 8; ++k) {
-      near.part[k] = _mm256_broadcastsi128_si256(
-          _mm_loadu_si128(reinterpret_cast<const __m128i *>(first + 8 * k)));
+    const __m128i byte = _mm_set1_epi16(0xFF);
+    for (int32_t k = 0; k < 4; ++k) {
+      const __m128i a =
+          _mm_loadu_si128(reinterpret_cast<const __m128i *>(first + 16 * k));
+      const __m128i b = _mm_loadu_si128(
+          reinterpret_cast<const __m128i *>(first + 16 * k + 8));
+      near.low[k] = _mm256_broadcastsi128_si256(
+          _mm_packus_epi16(_mm_and_si128(a, byte), _mm_and_si128(b, byte)));
+      near.high[k] = _mm256_broadcastsi128_si256(
+          _mm_packus_epi16(_mm_srli_epi16(a, 8), _mm_srli_epi16(b, 8)));
     }
     return near;
   }
-  // The unweighted step over 16 values, if every difference is within
-  // the table: the level plus its entry, clamped.
+  // One byte of the entries for 32 indices 0..63 as bytes: the register
+  // by bits 4 and 5, which shifts bring to the top of each byte.
+  static V NearBytes(const V (&part)[4], V index, V bit4, V bit5) {
+    const V low = _mm256_blendv_epi8(_mm256_shuffle_epi8(part[0], index),
+                                     _mm256_shuffle_epi8(part[1], index), bit4);
+    const V high =
+        _mm256_blendv_epi8(_mm256_shuffle_epi8(part[2], index),
+                           _mm256_shuffle_epi8(part[3], index), bit4);
+    return _mm256_blendv_epi8(low, high, bit5);
+  }
+  // The unweighted step over 32 values: the level plus its entry,
+  // clamped; the few differences beyond the table are then looked up one
+  // at a time.
   static bool SharpenNear(const NearTable &near, const uint16_t *blurred,
-                          uint16_t *value) {
-    const V level = Load(value);
-    const V index = _mm256_add_epi16(_mm256_sub_epi16(level, Load(blurred)),
-                                     _mm256_set1_epi16(kNearReach));
-    const V outside =
-        _mm256_and_si256(index, _mm256_set1_epi16(-2 * kNearReach));
-    if (!_mm256_testz_si256(outside, outside)) return false;
-    // Entry e of a register is its bytes 2 e and 2 e + 1.
-    const V twice =
-        _mm256_slli_epi16(_mm256_and_si256(index, _mm256_set1_epi16(7)), 1);
-    const V control =
-        _mm256_add_epi16(_mm256_or_si256(twice, _mm256_slli_epi16(twice, 8)),
-                         _mm256_set1_epi16(0x100));
-    V entry[8];
-    for (int32_t k = 0; k < 8; ++k) {
-      entry[k] = _mm256_shuffle_epi8(near.part[k], control);
+                          uint16_t *value, const int32_t *response) {
+    const V reach = _mm256_set1_epi16(kNearReach);
+    V level[2], index[2];
+    for (int32_t k = 0; k < 2; ++k) {
+      level[k] = Load(value + 16 * k);
+      index[k] = _mm256_add_epi16(
+          _mm256_sub_epi16(level[k], Load(blurred + 16 * k)), reach);
     }
-    // The register by bits 3, 4 and 5 of the index.
-    for (int32_t bit = 8, n = 8; bit <= 32; bit *= 2, n /= 2) {
-      const V low = _mm256_cmpeq_epi16(
-          _mm256_and_si256(index, _mm256_set1_epi16(int16_t(bit))), Zero());
-      for (int32_t k = 0; k < n / 2; ++k) {
-        entry[k] = _mm256_blendv_epi8(entry[2 * k + 1], entry[2 * k], low);
+    // Bytes of the two in the order of the 128-bit halves, which the
+    // unpacking below undoes.
+    const V bytes = _mm256_packus_epi16(index[0], index[1]);
+    const V bit4 = _mm256_slli_epi16(bytes, 3),
+            bit5 = _mm256_slli_epi16(bytes, 2);
+    const V low = NearBytes(near.low, bytes, bit4, bit5);
+    const V high = NearBytes(near.high, bytes, bit4, bit5);
+    const V entry[2] = {_mm256_unpacklo_epi8(low, high),
+                        _mm256_unpackhi_epi8(low, high)};
+    const V outside = _mm256_set1_epi16(-2 * kNearReach);
+    for (int32_t k = 0; k < 2; ++k) {
+      Store(value + 16 * k,
+            _mm256_min_epi16(
+                _mm256_max_epi16(_mm256_add_epi16(level[k], entry[k]), Zero()),
+                _mm256_set1_epi16(1024)));
+      const V far = _mm256_and_si256(index[k], outside);
+      if (_mm256_testz_si256(far, far)) continue;
+      alignas(32) uint16_t levels[16];
+      _mm256_store_si256(reinterpret_cast<__m256i *>(levels), level[k]);
+      for (int32_t i = 0; i < 16; ++i) {
+        const int32_t d = int32_t(levels[i]) - int32_t(blurred[16 * k + i]);
+        if (d >= -kNearReach && d < kNearReach) continue;
+        const int32_t sharpened = levels[i] + response[d];
+        value[16 * k + i] = uint16_t(sharpened <= 0      ? 0
+                                     : sharpened >= 1024 ? 1024
+                                                         : sharpened);
       }
     }
-    Store(value,
-          _mm256_min_epi16(
-              _mm256_max_epi16(_mm256_add_epi16(level, entry[0]), Zero()),
-              _mm256_set1_epi16(1024)));
     return true;
   }
 

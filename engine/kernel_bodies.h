@@ -55,8 +55,9 @@ inline Vec<O> GuessQuotient(Vec<O> n, Vec<O> d) {
   return O::Trunc32(O::AddF(product, O::SetF(0.5f)));
 }
 
-// In 16-bit lanes, for d < 256: the remainder n - q d, from -d to d - 1,
-// fits a signed lane, so products and sums modulo 2^16 give it exactly.
+// In 16-bit lanes, for d <= 32768: the remainder n - q d, from -d to
+// d - 1, fits a signed lane, so products and sums modulo 2^16 give it
+// exactly.
 template <class O>
 inline Vec<O> CorrectQuotient16(Vec<O> q, Vec<O> n, Vec<O> d) {
   const Vec<O> remainder = O::Sub16(n, O::MulLo16(q, d));
@@ -156,20 +157,22 @@ inline void ColourOfRgb(Vec<O> r, Vec<O> g, Vec<O> b, Vec<O> &hue,
   const Vec<O> satLo = saturationNumerator(largestLo, rangeLo);
   const Vec<O> satHi = saturationNumerator(largestHi, rangeHi);
   Vec<O> ratio;
-  if (!kDeep) {
-    // From 8-bit samples every divisor is below 256: both remainders
-    // fit 16-bit lanes, and so do the numerators modulo 2^16; the hue's
-    // fits whole (at most 255 x 255 + 127).
+  // While every divisor is at most 32768 (always from 8-bit samples, and
+  // from 16-bit ones within the host's range), both remainders fit
+  // signed 16-bit lanes, and so do the numerators modulo 2^16.
+  if (!kDeep || O::AllAtMost16u(largest, 32768)) {
     const Vec<O> hue16 =
         O::Add16(O::Sub16(O::template Slli16<8>(middle), middle),
                  O::template Srli16<1>(range));
     const Vec<O> saturation16 =
         O::Add16(O::template Srli16<1>(largest), O::template Slli16<10>(range));
+    // From 8-bit samples the hue's numerator fits whole (at most 255 x
+    // 255 + 127).
     Vec<O> hue16Lo, hue16Hi;
     O::Widen(hue16, hue16Lo, hue16Hi);
     ratio = CorrectQuotient16<O>(
-        O::NarrowSmall(GuessQuotient<O>(hue16Lo, divisorLo),
-                       GuessQuotient<O>(hue16Hi, divisorHi)),
+        O::NarrowSmall(GuessQuotient<O>(kDeep ? hueLo : hue16Lo, divisorLo),
+                       GuessQuotient<O>(kDeep ? hueHi : hue16Hi, divisorHi)),
         hue16, divisor);
     saturation = CorrectQuotient16<O>(
         O::NarrowSmall(GuessQuotient<O>(satLo, largestDivisorLo),
@@ -410,22 +413,28 @@ inline void ColoursBack8(Vec<O> &r, Vec<O> &g, Vec<O> &b, Vec<O> value) {
 
 template <class O>
 void ColoursThrough8(const uint8_t *source, int32_t pixelStep,
-                     const uint16_t *value, uint8_t *destination,
-                     int32_t count) {
+                     const uint16_t *before, const uint16_t *value,
+                     uint8_t *destination, int32_t count) {
   constexpr int32_t kLanes = O::kLanes;
   constexpr int32_t kRuns = 256 / kLanes;  // listed at a time
   int32_t changed[kRuns];
   Vec<O> r, g, b;
+  // Pixels of three samples are copied whole, others a run at a time;
+  // the changed runs are written over after.
+  const bool copied = pixelStep == 3;
+  if (copied) std::memcpy(destination, source, size_t(count) * 3);
   int32_t i = 0;
   while (i + kLanes <= count) {
     const int32_t end = i + kLanes * std::min(kRuns, (count - i) / kLanes);
     int32_t listed = 0;
     for (; i < end; i += kLanes) {
-      const ptrdiff_t at = ptrdiff_t(i) * pixelStep;
-      LoadRgb<O>(source + at, pixelStep, r, g, b);
-      StoreRgb<O>(r, g, b, destination + at, pixelStep);
+      if (!copied) {
+        const ptrdiff_t at = ptrdiff_t(i) * pixelStep;
+        LoadRgb<O>(source + at, pixelStep, r, g, b);
+        StoreRgb<O>(r, g, b, destination + at, pixelStep);
+      }
       changed[listed] = i;
-      listed += !O::Same16(ValueOfRgb<O, false>(r, g, b), O::Load(value + i));
+      listed += !O::Same16(O::Load(before + i), O::Load(value + i));
     }
     for (int32_t k = 0; k < listed; ++k) {
       const ptrdiff_t at = ptrdiff_t(changed[k]) * pixelStep;
@@ -793,13 +802,15 @@ void Sharpen(const uint16_t *blurred, const uint16_t *hue,
     // registers; the others through gathers where the instruction set
     // has them, else one lookup at a time.
     const typename O::NearTable near = O::LoadNearTable(tables.nearResponse);
-    for (; i + O::kLanes <= count; i += O::kLanes) {
-      if (O::SharpenNear(near, blurred + i, value + i)) continue;
+    for (; i + O::kNearLanes <= count; i += O::kNearLanes) {
+      if (O::SharpenNear(near, blurred + i, value + i, tables.response)) {
+        continue;
+      }
       if constexpr (O::kGather) {
         SharpenLanes<O, false>(blurred + i, hue + i, saturation + i, value + i,
                                tables);
       } else {
-        SharpenEach(blurred + i, value + i, O::kLanes, tables.response);
+        SharpenEach(blurred + i, value + i, O::kNearLanes, tables.response);
       }
     }
     SharpenEach(blurred + i, value + i, count - i, tables.response);

@@ -61,12 +61,13 @@ struct EngineKernels {
   void (*coloursTo16)(const uint16_t *hue, const uint16_t *saturation,
                       const uint16_t *value, uint16_t *destination,
                       int32_t pixelStep, int32_t count);
-  // 8-bit samples to the same samples with the values given, hue and
-  // saturation kept (source and destination pixelStep apart alike);
-  // null where converting in and out planes is faster.
+  // 8-bit samples to the same samples with their values changed from
+  // before to value, hue and saturation kept (source and destination
+  // pixelStep apart alike); null where converting in and out planes is
+  // faster.
   void (*coloursThrough8)(const uint8_t *source, int32_t pixelStep,
-                          const uint16_t *value, uint8_t *destination,
-                          int32_t count);
+                          const uint16_t *before, const uint16_t *value,
+                          uint8_t *destination, int32_t count);
   // The row pass: rows lines of values (valueStride apart, each starting
   // margin values before the first output) into rows of columns blurred
   // values. Reads and writes whole strips of lines: the value rows up to

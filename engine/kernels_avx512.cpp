@@ -150,6 +150,9 @@ struct Avx512 {
   static V Greater16u(V x, V y) {
     return _mm512_movm_epi16(_mm512_cmpgt_epu16_mask(x, y));
   }
+  static bool AllAtMost16u(V a, int32_t limit) {
+    return _mm512_cmpgt_epu16_mask(a, Set16(limit)) == 0;
+  }
   static V CmpGt16(V a, V b) {
     return _mm512_movm_epi16(_mm512_cmpgt_epi16_mask(a, b));
   }
@@ -248,8 +251,9 @@ struct Avx512 {
   }
   // The unweighted step over 32 values, if every difference is within
   // the table: the level plus its entry, clamped, all in 16-bit lanes.
+  static constexpr int32_t kNearLanes = kLanes;
   static bool SharpenNear(const NearTable &near, const uint16_t *blurred,
-                          uint16_t *value) {
+                          uint16_t *value, const int32_t *) {
     const V level = Load(value);
     const V index = _mm512_add_epi16(_mm512_sub_epi16(level, Load(blurred)),
                                      _mm512_set1_epi16(128));

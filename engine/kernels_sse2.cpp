@@ -95,6 +95,10 @@ struct Sse2 {
   static V CmpEq16(V a, V b) { return _mm_cmpeq_epi16(a, b); }
   static V Max16s(V a, V b) { return _mm_max_epi16(a, b); }
   static V Min16s(V a, V b) { return _mm_min_epi16(a, b); }
+  static bool AllAtMost16u(V a, int32_t limit) {
+    const V over = _mm_subs_epu16(a, Set16(limit));
+    return _mm_movemask_epi8(_mm_cmpeq_epi16(over, Zero())) == 0xFFFF;
+  }
   static V CmpGt16(V a, V b) { return _mm_cmpgt_epi16(a, b); }
   static bool Same16(V a, V b) {
     return _mm_movemask_epi8(_mm_cmpeq_epi16(a, b)) == 0xFFFF;
@@ -201,8 +205,9 @@ struct Sse2 {
   }
   // The unweighted step over 8 values, if every difference is within
   // the table: the level plus its entry, clamped.
+  static constexpr int32_t kNearLanes = kLanes;
   static bool SharpenNear(const NearTable &near, const uint16_t *blurred,
-                          uint16_t *value) {
+                          uint16_t *value, const int32_t *) {
     const V level = Load(value);
     const V index =
         _mm_add_epi16(_mm_sub_epi16(level, Load(blurred)), _mm_set1_epi16(128));

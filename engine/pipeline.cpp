@@ -171,6 +171,11 @@ void ConvertTileInOf(const HostTile &tile) {
     const int32_t y = j - g.margin;
     if (tile.gray || y < 0 || y >= g.rows || valuesOnly) {
       readValues(first, end);
+      if (valuesOnly && y >= 0 && y < g.rows) {
+        // The values before sharpening, to tell the changed ones by.
+        std::memcpy(HuePlane + ptrdiff_t(y) * kTileSide, values + g.margin,
+                    size_t(g.columns) * sizeof(uint16_t));
+      }
     } else {
       // Only the output tile needs hue and saturation; the margin around
       // it only feeds the blur.
@@ -189,8 +194,9 @@ void ConvertTileInOf(const HostTile &tile) {
   }
 }
 
-// With sharpen set (gray only), each row is sharpened just before it is
-// converted, while it is in the nearest cache.
+// With sharpen set (gray, or colours on the way out), each row is
+// sharpened just before it is converted, while it is in the nearest
+// cache.
 template <typename Sample>
 void ConvertTileOutOf(const HostTile &tile, bool sharpen = false) {
   const TileGeometry g = GetTileGeometry(tile.outRect);
@@ -213,7 +219,12 @@ void ConvertTileOutOf(const HostTile &tile, bool sharpen = false) {
         ptrdiff_t(tile.outRect.top + y - tile.inRect.top) * tile.inRowBytes +
         ptrdiff_t(tile.outRect.left - tile.inRect.left) * ptrdiff_t(pixelBytes);
     if (coloursHere) {
-      kernels.coloursThrough8(source, planes, values, target, g.columns);
+      if (sharpen) {
+        kernels.sharpen(BlurredTile + row, HuePlane + row,
+                        SaturationPlane + row, values, g.columns, tables);
+      }
+      kernels.coloursThrough8(source, planes, HuePlane + row, values, target,
+                              g.columns);
       continue;
     }
     if (tile.gray && planes > 1) {
@@ -250,8 +261,10 @@ void ProcessTileOf(const HostTile &tile) {
   ConvertTileInOf<Sample>(tile);
   BlurTileRows(g);
   BlurTileColumns(g);
-  if (!tile.gray) SharpenTileOf(g);
-  ConvertTileOutOf<Sample>(tile, tile.gray);
+  // Rows sharpened on the way out are still in the nearest cache there.
+  const bool sharpenOnTheWayOut = tile.gray || ColoursOnTheWayOut<Sample>(tile);
+  if (!sharpenOnTheWayOut) SharpenTileOf(g);
+  ConvertTileOutOf<Sample>(tile, sharpenOnTheWayOut);
 }
 
 bool Inside(const Rect &inner, const Rect &outer) {
