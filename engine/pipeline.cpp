@@ -218,11 +218,13 @@ void ConvertTileOutOf(const HostTile &tile, bool sharpen = false) {
         inData +
         ptrdiff_t(tile.outRect.top + y - tile.inRect.top) * tile.inRowBytes +
         ptrdiff_t(tile.outRect.left - tile.inRect.left) * ptrdiff_t(pixelBytes);
+    // Only gray and colours-on-the-way-out tiles come here to be
+    // sharpened, and neither takes a colour weight.
+    if (sharpen) {
+      kernels.sharpen(BlurredTile + row, HuePlane + row, SaturationPlane + row,
+                      values, g.columns, tables);
+    }
     if (coloursHere) {
-      if (sharpen) {
-        kernels.sharpen(BlurredTile + row, HuePlane + row,
-                        SaturationPlane + row, values, g.columns, tables);
-      }
       kernels.coloursThrough8(source, planes, HuePlane + row, values, target,
                               g.columns);
       continue;
@@ -233,10 +235,6 @@ void ConvertTileOutOf(const HostTile &tile, bool sharpen = false) {
       std::memcpy(target, source, size_t(g.columns) * pixelBytes);
     }
     if (tile.gray) {
-      if (sharpen) {
-        kernels.sharpen(BlurredTile + row, HuePlane + row,
-                        SaturationPlane + row, values, g.columns, tables);
-      }
       WriteRun<Sample>(target, planes, g.columns,
                        [&](Sample *s, int32_t done, int32_t n) {
                          convert.grayBack(values + done, s, planes, n);
