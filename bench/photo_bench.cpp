@@ -1,7 +1,11 @@
 // Our engine beside OpenCV's unsharp mask on one real photograph, both
 // held to one instruction set.
 //
-//   photo_bench PHOTO_DIR OUT_DIR REPETITIONS sse2|avx2|avx512
+//   photo_bench PHOTO_DIR OUT_DIR REPETITIONS sse2|avx2|avx512 [stages]
+//
+// With "stages", OpenCV is left out and the engine's time on the photo is
+// printed split by stage (the best of the repetitions for each), for
+// work on one stage.
 //
 // PHOTO_DIR holds the photographs of Debian's mate-backgrounds package
 // (usr/share/backgrounds/mate/nature). They are cut, never scaled, into a
@@ -33,8 +37,10 @@
 #include <string>
 #include <vector>
 
+#include "engine/blur.h"
 #include "engine/dispatch.h"
 #include "engine/engine.h"
+#include "engine/pipeline.h"
 #include "tests/support/test_host.h"
 
 namespace {
@@ -215,14 +221,56 @@ void TimeOurs(const HostImage &image, HostImage *destination, int32_t radius,
   best->engine.Take({0, 0}, inside);
 }
 
+// The engine's time on the photo split by stage, nanoseconds per pixel,
+// the best of the repetitions for each stage.
+void PrintStages(const HostImage &image, HostImage *destination, int32_t depth,
+                 int32_t radius, int32_t repetitions) {
+  using Stage = void (*)(const FilterRecord *);
+  static const Stage stages[5] = {ConvertTileIn, BlurRows, BlurColumns,
+                                  SharpenTile, ConvertTileOut};
+  EngineSettings settings;
+  settings.radius = radius;
+  ApplyEngineSettings(settings);
+  const Rect whole = {0, 0, int16_t(kHeight), int16_t(kWidth)};
+  double best[5] = {1e30, 1e30, 1e30, 1e30, 1e30};
+  for (int32_t i = 0; i <= repetitions; ++i) {  // the first not counted
+    double seconds[5] = {};
+    HostRun run;
+    run.processTile = [&seconds](const FilterRecord *record) {
+      if (!TileFitsWorkArea(record)) return 0;
+      for (int32_t k = 0; k < 5; ++k) {
+        const double start = Now().processor;
+        stages[k](record);
+        seconds[k] += Now().processor - start;
+      }
+      const Rect &out = record->outRect;
+      return (out.bottom - out.top) * (out.right - out.left) * record->planes;
+    };
+    FilterHostImage(image, whole, destination, &run);
+    for (int32_t k = 0; i > 0 && k < 5; ++k) {
+      best[k] = std::min(best[k], seconds[k]);
+    }
+  }
+  double total = 0;
+  for (const double seconds : best) total += seconds;
+  const double perPixel = 1e9 / (kMegapixels * 1e6);
+  std::printf(
+      "%s %2d-bit r%5.1f: engine %4.0f MP/s; ns/px in %.3f rows %.3f "
+      "columns %.3f sharpen %.3f out %.3f\n",
+      Kernels().name, depth, radius / 10.0, kMegapixels / total,
+      best[0] * perPixel, best[1] * perPixel, best[2] * perPixel,
+      best[3] * perPixel, best[4] * perPixel);
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
   SimdPath path = SimdPath::kSse2;
-  if (argc != 5 || !SimdPathNamed(argv[4], &path)) {
+  const bool stagesOnly = argc == 6 && std::strcmp(argv[5], "stages") == 0;
+  if ((argc != 5 && !stagesOnly) || !SimdPathNamed(argv[4], &path)) {
     std::fprintf(stderr,
                  "usage: photo_bench PHOTO_DIR OUT_DIR REPETITIONS "
-                 "sse2|avx2|avx512\n");
+                 "sse2|avx2|avx512 [stages]\n");
     return 2;
   }
   if (!UseSimdPath(path)) {
@@ -236,6 +284,18 @@ int main(int argc, char **argv) {
   cv::Mat mosaic;
   if (!MakeMosaic(argv[1], &mosaic)) return 1;
   const cv::Mat deep = DeepFile(mosaic);
+  if (stagesOnly) {
+    for (const cv::Mat *image :
+         {static_cast<const cv::Mat *>(&mosaic), &deep}) {
+      const HostImage host = ToHost(*image);
+      HostImage destination = host;
+      for (const int32_t radius : {10, 1000}) {
+        PrintStages(host, &destination, image == &mosaic ? 8 : 16, radius,
+                    repetitions);
+      }
+    }
+    return 0;
+  }
   const std::vector<int> fast = {cv::IMWRITE_PNG_COMPRESSION, 1};
   if (!cv::imwrite(outDir + "/photo-8.png", mosaic, fast) ||
       !cv::imwrite(outDir + "/photo-16.png", deep, fast)) {
