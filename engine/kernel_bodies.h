@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <type_traits>
 
 #include "engine/kernels.h"
 
@@ -659,59 +660,86 @@ void BlurRowsTurned(const uint16_t *values, ptrdiff_t valueStride, int32_t rows,
   }
 }
 
-// Small radii along each row directly: every output vector sums its
-// window from shifted loads, the same sums the running ones make, and
-// the rows need not be turned on their side. Worth it while the windows
-// are a few values wide.
+// Small radii along each line directly: every output vector sums its
+// window from shifted loads (along a row) or from the rows above and
+// below (down the columns), the same sums the running ones make, and
+// the rows need not be turned on their side nor walked a strip at a
+// time. Worth it while the windows are a few values wide.
 constexpr int32_t kDirectReach = 6;  // r1 + r2 at most
 
 template <class O>
-inline Vec<O> WindowSum(const uint16_t *at, int32_t r) {
+inline Vec<O> WindowSum(const uint16_t *at, ptrdiff_t step, int32_t r) {
   Vec<O> sum = O::Set16(r);
-  for (int32_t k = -r; k <= r; ++k) sum = O::Add16(sum, O::Load(at + k));
+  for (int32_t k = -r; k <= r; ++k) sum = O::Add16(sum, O::Load(at + k * step));
   return sum;
 }
 
 // The box of radius r around at: the value itself for radius 0, whose
 // multiplier 65536 does not fit a lane.
 template <class O>
-inline Vec<O> Box(const uint16_t *at, int32_t r, Vec<O> multiplier) {
-  return r == 0 ? O::Load(at) : O::MulHi16u(WindowSum<O>(at, r), multiplier);
+inline Vec<O> Box(const uint16_t *at, ptrdiff_t step, int32_t r,
+                  Vec<O> multiplier) {
+  return r == 0 ? O::Load(at)
+                : O::MulHi16u(WindowSum<O>(at, step, r), multiplier);
 }
 
-template <class O>
+// The second pass around at, in first-pass values step apart: the box
+// of radius kR1, or with kBlend its blend toward kR1 + 1.
+template <class O, int32_t kR1, bool kBlend>
+struct SecondPass {
+  Vec<O> m1, wider, fraction;
+  SecondPass(const KernelRadii &radii, const uint32_t *divisors)
+      : m1(O::Set16(int32_t(divisors[kR1]))),
+        wider(O::Set16(int32_t(divisors[kR1 + 1]))),
+        fraction(O::Set16(radii.fraction)) {}
+  Vec<O> At(const uint16_t *at, ptrdiff_t step) const {
+    if (!kBlend) return Box<O>(at, step, kR1, m1);
+    // As BlendPass: the wider window's sum carries the bias kR1 + 2.
+    const Vec<O> s1 = WindowSum<O>(at, step, kR1);
+    const Vec<O> s2 = O::Add16(O::Add16(s1, O::Set16(2)),
+                               O::Add16(O::Load(at - (kR1 + 1) * step),
+                                        O::Load(at + (kR1 + 1) * step)));
+    const Vec<O> b1 = kR1 == 0 ? s1 : O::MulHi16u(s1, m1);
+    return Blend<O>(b1, O::MulHi16u(s2, wider), fraction);
+  }
+};
+
+// The direct passes take their radii as constants, so that the windows'
+// sums unroll: r1 and r2 (r1 or r1 + 1) from 0 to 3, blended or not.
+template <int32_t kN>
+using Constant = std::integral_constant<int32_t, kN>;
+
+template <int32_t kCase = 0, typename Run>
+inline void WithSmallRadii(const KernelRadii &radii, Run run) {
+  if constexpr (kCase < 16) {
+    const int32_t c = radii.r1 * 4 + (radii.r2 - radii.r1) * 2 +
+                      (radii.fraction != 0 ? 1 : 0);
+    if (c != kCase) return WithSmallRadii<kCase + 1>(radii, run);
+    run(Constant<kCase / 4>(), Constant<kCase / 4 + kCase / 2 % 2>(),
+        std::bool_constant<kCase % 2 == 1>());
+  }
+}
+
+template <class O, int32_t kR1, int32_t kR2, bool kBlend>
 void BlurRowsDirect(const uint16_t *values, ptrdiff_t valueStride, int32_t rows,
                     int32_t columns, const KernelRadii &radii,
                     const uint32_t *divisors, uint16_t *rowBlur,
                     uint16_t *scratch) {
   constexpr int32_t kLanes = O::kLanes;
-  const int32_t r1 = radii.r1, r2 = radii.r2, f = radii.fraction;
-  const int32_t extra = r1 + (f == 0 ? 0 : 1);
-  const Vec<O> m2 = O::Set16(int32_t(divisors[r2]));
-  const Vec<O> m1 = O::Set16(int32_t(divisors[r1]));
-  const Vec<O> wider = O::Set16(int32_t(divisors[r1 + 1]));
-  const Vec<O> fraction = O::Set16(f);
-  // The first pass from extra values before the row's first output on;
+  constexpr int32_t kExtra = kR1 + (kBlend ? 1 : 0);
+  const Vec<O> m2 = O::Set16(int32_t(divisors[kR2]));
+  const SecondPass<O, kR1, kBlend> second(radii, divisors);
+  // The first pass from kExtra values before the row's first output on;
   // lanes past the row's end hold whatever, as in the turned pass.
   uint16_t *first = scratch + kLanes;
   for (int32_t y = 0; y < rows; ++y) {
     const uint16_t *line = values + ptrdiff_t(y) * valueStride + radii.margin;
-    for (int32_t x = -extra; x < columns + extra; x += kLanes) {
-      O::Store(first + x, Box<O>(line + x, r2, m2));
+    for (int32_t x = -kExtra; x < columns + kExtra; x += kLanes) {
+      O::Store(first + x, Box<O>(line + x, 1, kR2, m2));
     }
     uint16_t *out = rowBlur + ptrdiff_t(y) * kBlurStride;
     for (int32_t x = 0; x < columns; x += kLanes) {
-      if (f == 0) {
-        O::Store(out + x, Box<O>(first + x, r1, m1));
-        continue;
-      }
-      // As BlendPass: the wider window's sum carries the bias r1 + 2.
-      const Vec<O> s1 = WindowSum<O>(first + x, r1);
-      const Vec<O> s2 = O::Add16(
-          O::Add16(s1, O::Set16(2)),
-          O::Add16(O::Load(first + x - (r1 + 1)), O::Load(first + x + r1 + 1)));
-      const Vec<O> b1 = r1 == 0 ? s1 : O::MulHi16u(s1, m1);
-      O::Store(out + x, Blend<O>(b1, O::MulHi16u(s2, wider), fraction));
+      O::Store(out + x, second.At(first + x, 1));
     }
   }
 }
@@ -722,23 +750,75 @@ template <class ODirect, class OTurned>
 void BlurRows(const uint16_t *values, ptrdiff_t valueStride, int32_t rows,
               int32_t columns, const KernelRadii &radii,
               const uint32_t *divisors, uint16_t *rowBlur, uint16_t *scratch) {
-  if (radii.r1 + radii.r2 <= kDirectReach) {
-    BlurRowsDirect<ODirect>(values, valueStride, rows, columns, radii, divisors,
-                            rowBlur, scratch);
-  } else {
+  if (radii.r1 + radii.r2 > kDirectReach) {
     BlurRowsTurned<OTurned>(values, valueStride, rows, columns, radii, divisors,
                             rowBlur, scratch);
+    return;
+  }
+  WithSmallRadii(radii, [&](auto r1, auto r2, auto blend) {
+    BlurRowsDirect<ODirect, decltype(r1)::value, decltype(r2)::value,
+                   decltype(blend)::value>(values, valueStride, rows, columns,
+                                           radii, divisors, rowBlur, scratch);
+  });
+}
+
+// Down the columns a row at a time: each first-pass row is made once,
+// into a ring of kRing rows that holds every row twice, kRing rows
+// apart, so that the rows one output reads lie one stride apart
+// wherever the ring starts.
+constexpr int32_t kRing = 16;  // more than 2 (r1 + 1) + 1 rows
+static_assert(2 * kRing * kBlurStride <= kBlurScratchValues,
+              "the ring fits the scratch");
+
+template <class O, int32_t kR1, int32_t kR2, bool kBlend>
+void BlurColumnsDirect(const uint16_t *rowBlur, int32_t rows, int32_t columns,
+                       const KernelRadii &radii, const uint32_t *divisors,
+                       uint16_t *blurred, uint16_t *scratch) {
+  constexpr int32_t kLanes = O::kLanes;
+  constexpr ptrdiff_t kStride = kBlurStride;
+  constexpr int32_t kExtra = kR1 + (kBlend ? 1 : 0);
+  const Vec<O> m2 = O::Set16(int32_t(divisors[kR2]));
+  const SecondPass<O, kR1, kBlend> second(radii, divisors);
+  const uint16_t *top = rowBlur + radii.margin * kStride;  // output row 0
+  const auto firstPass = [&](int32_t j) {
+    const uint16_t *from = top + j * kStride;
+    uint16_t *slot = scratch + (j & (kRing - 1)) * kStride;
+    for (int32_t x = 0; x < columns; x += kLanes) {
+      const Vec<O> v = Box<O>(from + x, kStride, kR2, m2);
+      O::Store(slot + x, v);
+      O::Store(slot + kRing * kStride + x, v);
+    }
+  };
+  for (int32_t j = -kExtra; j < kExtra; ++j) firstPass(j);
+  for (int32_t y = 0; y < rows; ++y) {
+    firstPass(y + kExtra);
+    const uint16_t *at =
+        scratch + (((y - kExtra) & (kRing - 1)) + kExtra) * kStride;
+    uint16_t *out = blurred + y * kStride;
+    for (int32_t x = 0; x < columns; x += kLanes) {
+      O::Store(out + x, second.At(at + x, kStride));
+    }
   }
 }
 
-template <class O>
+// Small radii directly with ODirect's vectors, others in strips of
+// OStrips's lanes.
+template <class ODirect, class OStrips>
 void BlurColumns(const uint16_t *rowBlur, int32_t rows, int32_t columns,
                  const KernelRadii &radii, const uint32_t *divisors,
                  uint16_t *blurred, uint16_t *scratch) {
+  if (radii.r1 + radii.r2 <= kDirectReach) {
+    WithSmallRadii(radii, [&](auto r1, auto r2, auto blend) {
+      BlurColumnsDirect<ODirect, decltype(r1)::value, decltype(r2)::value,
+                        decltype(blend)::value>(rowBlur, rows, columns, radii,
+                                                divisors, blurred, scratch);
+    });
+    return;
+  }
   const uint16_t *first = rowBlur + radii.margin * kBlurStride;
-  for (int32_t x = 0; x < columns; x += O::kLanes) {
-    BlurStrip<O>(first + x, kBlurStride, rows, radii, divisors, blurred + x,
-                 kBlurStride, scratch);
+  for (int32_t x = 0; x < columns; x += OStrips::kLanes) {
+    BlurStrip<OStrips>(first + x, kBlurStride, rows, radii, divisors,
+                       blurred + x, kBlurStride, scratch);
   }
 }
 
@@ -846,7 +926,7 @@ constexpr EngineKernels MakeKernels(const char *name) {
                        ColoursTo<O, uint16_t>,
                        ColoursThrough8<O>,
                        BlurRows<O, O>,
-                       BlurColumns<O>,
+                       BlurColumns<O, O>,
                        Sharpen<O>};
 }
 

@@ -4,6 +4,7 @@
 #include <tuple>
 #include <vector>
 
+#include "engine/dispatch.h"
 #include "engine/engine.h"
 #include "engine/reference.h"
 
@@ -89,6 +90,52 @@ TEST(Blur, ConstantLines) {
             std::vector<uint16_t>(256, 1022));
   EXPECT_EQ(Blur(std::vector<uint16_t>(256, 500), 100.05),
             std::vector<uint16_t>(256, 498));
+}
+
+// Every kernel path blurs a tile as the line blur does, row by row and
+// then column by column: at each pair of small box radii, with and
+// without a blended sixteenth (whole-pixel reaches come from reduced
+// previews), and at reaches beyond them, on a tile short of whole
+// vectors.
+TEST(Blur, EveryPathAsTheLineBlur) {
+  std::vector<uint8_t> block(kEngineMemoryBytes);
+  AttachEngineMemory(nullptr, block.data());
+  const int32_t rows = 37, columns = 250;
+  std::vector<uint16_t> rowBlur(kPlaneRows * kTileSide),
+      expected(rows * kTileSide);
+  const SimdPath chosen = CurrentSimdPath();
+  for (double reach : {0.05, 0.975, 1.05, 2.0, 2.05, 3.0, 3.05, 4.0, 4.05, 5.0,
+                       5.05, 6.0, 6.05, 7.05, 100.05}) {
+    BlurReach = reach;
+    const TileGeometry g{InputMargin(reach), rows, columns};
+    const int32_t lines = rows + 2 * g.margin, width = columns + 2 * g.margin;
+    uint32_t state = 12345;
+    for (int32_t y = 0; y < lines; ++y) {
+      for (int32_t x = 0; x < width; ++x) {
+        state = state * 1103515245u + 12345u;
+        ValuePlane[y * kValueStride + x] = uint16_t((state >> 16) % 1025);
+      }
+      reference::BlurLine(ValuePlane + y * kValueStride + g.margin, 1,
+                          &rowBlur[y * kTileSide], 1, columns, reach);
+    }
+    for (int32_t x = 0; x < columns; ++x) {
+      reference::BlurLine(&rowBlur[g.margin * kTileSide + x], kTileSide,
+                          &expected[x], kTileSide, rows, reach);
+    }
+    for (SimdPath path : kSimdPaths) {
+      if (!UseSimdPath(path)) continue;
+      BlurTileRows(g);
+      BlurTileColumns(g);
+      int32_t wrong = 0;
+      for (int32_t y = 0; y < rows; ++y)
+        for (int32_t x = 0; x < columns; ++x)
+          wrong +=
+              BlurredTile[y * kTileSide + x] != expected[y * kTileSide + x];
+      EXPECT_EQ(wrong, 0) << SimdPathName(path) << ", reach " << reach;
+    }
+  }
+  UseSimdPath(chosen);
+  DetachEngineMemory(nullptr);
 }
 
 }  // namespace
