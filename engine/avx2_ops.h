@@ -111,9 +111,12 @@ struct Avx2 {
     return _mm256_testz_si256(over, over);
   }
   static V CmpGt16(V a, V b) { return _mm256_cmpgt_epi16(a, b); }
-  static bool Same16(V a, V b) {
-    const V differ = _mm256_xor_si256(a, b);
-    return _mm256_testz_si256(differ, differ);
+  // A bit for each lane where a and b differ.
+  static uint32_t DifferentLanes(V a, V b) {
+    const V same = _mm256_cmpeq_epi16(a, b);
+    const __m128i bytes = _mm_packs_epi16(_mm256_castsi256_si128(same),
+                                          _mm256_extracti128_si256(same, 1));
+    return uint32_t(_mm_movemask_epi8(bytes)) ^ 0xFFFFu;
   }
   static V Select(V mask, V a, V b) { return _mm256_blendv_epi8(b, a, mask); }
   template <int N>

@@ -98,38 +98,28 @@ struct SampleOrder {
   }
 };
 
+// What the forward conversion finds before it places the hue: the
+// largest and the smallest channel, their difference, the middle channel
+// minus the smallest, the hue ratio q and the saturation.
+template <class O>
+struct Chroma {
+  Vec<O> largest, smallest, range, middle, ratio, saturation;
+};
+
 template <class O, bool kDeep>
-inline void ColourOfRgb(Vec<O> r, Vec<O> g, Vec<O> b, Vec<O> &hue,
-                        Vec<O> &saturation, Vec<O> &value) {
+inline Chroma<O> ChromaOfRgb(Vec<O> r, Vec<O> g, Vec<O> b) {
   const SampleOrder<O, kDeep> order(r, g, b);
-  const Vec<O> largest = order.Largest();
-  const Vec<O> smallest = order.Smallest();
-  value = ValueOfLargest<O, kDeep>(largest);
-  const Vec<O> range = O::Sub16(largest, smallest);
+  Chroma<O> chroma;
+  const Vec<O> largest = chroma.largest = order.Largest();
+  const Vec<O> smallest = chroma.smallest = order.Smallest();
+  const Vec<O> range = chroma.range = O::Sub16(largest, smallest);
   // The middle channel minus the smallest; the sum may wrap, the
   // difference is exact.
-  const Vec<O> middle = O::Sub16(O::Sub16(O::Add16(O::Add16(r, g), b), largest),
-                                 O::Add16(smallest, smallest));
-
-  // The six hue rows, tested in order, as masks.
-  using Order = SampleOrder<O, kDeep>;
-  const Vec<O> gOverR = Order::Greater(order.g, order.r);
-  const Vec<O> bOverG = Order::Greater(order.b, order.g);
-  const Vec<O> bOverR = Order::Greater(order.b, order.r);
-  const Vec<O> gOverB = Order::Greater(order.g, order.b);
-  const Vec<O> rOverB = Order::Greater(order.r, order.b);
-  const Vec<O> gBelowB = O::AndNot(gOverR, bOverG);        // r >= g, g < b
-  const Vec<O> magentaToRed = O::AndNot(bOverR, gBelowB);  // 1530 - q
-  const Vec<O> blueToMagenta = O::And(bOverR, gBelowB);    // 1020 + q
-  const Vec<O> cyanToBlue = O::AndNot(gOverB, gOverR);     // 1020 - q
-  const Vec<O> greenSide = O::And(gOverB, gOverR);
-  const Vec<O> yellowToGreen = O::And(rOverB, greenSide);  // 510 - q
-  // The rest of the green side is green to cyan: 510 + q.
-  const Vec<O> base =
-      O::Or(O::And(magentaToRed, O::Set16(1530)),
-            O::Or(O::And(O::Or(blueToMagenta, cyanToBlue), O::Set16(1020)),
-                  O::And(greenSide, O::Set16(510))));
-  const Vec<O> negative = O::Or(magentaToRed, O::Or(cyanToBlue, yellowToGreen));
+  const Vec<O> middle = chroma.middle =
+      O::Sub16(O::Sub16(O::Add16(O::Add16(r, g), b), largest),
+               O::Add16(smallest, smallest));
+  Vec<O> &ratio = chroma.ratio;
+  Vec<O> &saturation = chroma.saturation;
 
   // Greys divide by 1 instead of 0: their numerators are 0 (hue) and
   // max / 2 < max (saturation), so both quotients come out 0.
@@ -157,7 +147,6 @@ inline void ColourOfRgb(Vec<O> r, Vec<O> g, Vec<O> b, Vec<O> &hue,
   const Vec<O> hueHi = hueNumerator(middleHi, rangeHi);
   const Vec<O> satLo = saturationNumerator(largestLo, rangeLo);
   const Vec<O> satHi = saturationNumerator(largestHi, rangeHi);
-  Vec<O> ratio;
   // While every divisor is at most 32768 (always from 8-bit samples, and
   // from 16-bit ones within the host's range), both remainders fit
   // signed 16-bit lanes, and so do the numerators modulo 2^16.
@@ -200,41 +189,77 @@ inline void ColourOfRgb(Vec<O> r, Vec<O> g, Vec<O> b, Vec<O> &hue,
     saturation = O::NarrowSmall(correct(satLo, largestDivisorLo),
                                 correct(satHi, largestDivisorHi));
   }
+  return chroma;
+}
+
+template <class O, bool kDeep>
+inline void ColourOfRgb(Vec<O> r, Vec<O> g, Vec<O> b, Vec<O> &hue,
+                        Vec<O> &saturation, Vec<O> &value) {
+  const Chroma<O> chroma = ChromaOfRgb<O, kDeep>(r, g, b);
+  value = ValueOfLargest<O, kDeep>(chroma.largest);
+  saturation = chroma.saturation;
+
+  // The six hue rows, tested in order, as masks.
+  using Order = SampleOrder<O, kDeep>;
+  const Order order(r, g, b);
+  const Vec<O> gOverR = Order::Greater(order.g, order.r);
+  const Vec<O> bOverG = Order::Greater(order.b, order.g);
+  const Vec<O> bOverR = Order::Greater(order.b, order.r);
+  const Vec<O> gOverB = Order::Greater(order.g, order.b);
+  const Vec<O> rOverB = Order::Greater(order.r, order.b);
+  const Vec<O> gBelowB = O::AndNot(gOverR, bOverG);        // r >= g, g < b
+  const Vec<O> magentaToRed = O::AndNot(bOverR, gBelowB);  // 1530 - q
+  const Vec<O> blueToMagenta = O::And(bOverR, gBelowB);    // 1020 + q
+  const Vec<O> cyanToBlue = O::AndNot(gOverB, gOverR);     // 1020 - q
+  const Vec<O> greenSide = O::And(gOverB, gOverR);
+  const Vec<O> yellowToGreen = O::And(rOverB, greenSide);  // 510 - q
+  // The rest of the green side is green to cyan: 510 + q.
+  const Vec<O> base =
+      O::Or(O::And(magentaToRed, O::Set16(1530)),
+            O::Or(O::And(O::Or(blueToMagenta, cyanToBlue), O::Set16(1020)),
+                  O::And(greenSide, O::Set16(510))));
+  const Vec<O> negative = O::Or(magentaToRed, O::Or(cyanToBlue, yellowToGreen));
 
   // base + q, or base - q on the rows that count backwards.
-  hue = O::Add16(base, O::Sub16(O::Xor(ratio, negative), negative));
+  hue = O::Add16(base, O::Sub16(O::Xor(chroma.ratio, negative), negative));
   // A 16-bit numerator can be too small for q to reach 1 on the magenta
   // side of red: the hue must still stay below 1530.
   hue = O::AndNot(O::CmpEq16(hue, O::Set16(1530)), hue);
 }
 
+// The largest and the smallest 8-bit channel of a colour of this value
+// and saturation. With saturation 0, lo equals hi and the pixel comes out
+// grey; with value 0 both are 0.
+template <class O>
+inline void Extremes8(Vec<O> saturation, Vec<O> value, Vec<O> &hi, Vec<O> &lo) {
+  // (255 v + 512) >> 10 is (8160 v + 16384) >> 15, a rounding high
+  // multiply.
+  hi = O::MulHrs16(value, O::Set16(8160));
+  // (255 t + 2^19) >> 20 for t = v (1024 - s) = 65536 t1 + t0, t1 <= 16:
+  // the bits above 16 of 255 t + 2^19 are 255 t1 + 8 + ((255 t0) >> 16).
+  const Vec<O> c = O::Sub16(O::Set16(1024), saturation);
+  const Vec<O> t0 = O::MulLo16(value, c), t1 = O::MulHi16u(value, c);
+  const Vec<O> high =
+      O::Add16(O::MulHi16u(t0, O::Set16(255)), O::MulLo16(t1, O::Set16(255)));
+  lo = O::template Srli16<4>(O::Add16(high, O::Set16(8)));
+}
+
 template <class O, bool kDeep>
 inline void RgbOfColour(Vec<O> hue, Vec<O> saturation, Vec<O> value, Vec<O> &r,
                         Vec<O> &g, Vec<O> &b) {
-  // Largest and smallest channel. With saturation 0, lo equals hi and the
-  // pixel comes out grey; with value 0 both are 0.
-  Vec<O> productLo, productHi;  // value x (1024 - saturation), below 2^21
-  O::MulWide16u(value, O::Sub16(O::Set16(1024), saturation), productLo,
-                productHi);
   Vec<O> hi, lo;
   if (kDeep) {
+    // Largest and smallest channel, as Extremes8 for 8 bits.
+    Vec<O> productLo, productHi;  // value x (1024 - saturation), below 2^21
+    O::MulWide16u(value, O::Sub16(O::Set16(1024), saturation), productLo,
+                  productHi);
     hi = O::template Slli16<5>(value);
     // ((1024 - s) 32 v + 512) >> 10 is (v (1024 - s) + 16) >> 5.
     const Vec<O> sixteen = O::Set32(16);
     lo = O::Narrow(O::template Srli32<5>(O::Add32(productLo, sixteen)),
                    O::template Srli32<5>(O::Add32(productHi, sixteen)));
   } else {
-    // (255 v + 512) >> 10 with v + 2 = 4 q + p: 255 v + 512 is
-    // 1024 q + 256 p - v, so hi is q, less one where v > 256 p.
-    const Vec<O> v2 = O::Add16(value, O::Set16(2));
-    const Vec<O> p256 = O::template Slli16<8>(O::And(v2, O::Set16(3)));
-    hi = O::Add16(O::template Srli16<2>(v2), O::CmpGt16(value, p256));
-    // (255 t + 2^19) >> 20 for t = v (1024 - s).
-    const auto scale = [](Vec<O> t) {
-      return O::template Srli32<20>(
-          O::Add32(O::Sub32(O::template Slli32<8>(t), t), O::Set32(1 << 19)));
-    };
-    lo = O::NarrowSmall(scale(productLo), scale(productHi));  // below 256
+    Extremes8<O>(saturation, value, hi, lo);
   }
 
   // Sector k = h div 255 is ((h + 1) 257) >> 16 for h below 1530:
@@ -401,15 +426,85 @@ void ColoursTo(const uint16_t *hue, const uint16_t *saturation,
 
 // 8-bit samples to sharpened samples, hue and saturation taken from the
 // samples here: an 8-bit colour comes back unchanged from its own hue,
-// saturation and value, so runs whose values the step left alone are
-// copied, and only the others are converted both ways. Which runs those
-// are is data, not a pattern a branch predictor learns: they are listed
-// first and converted after, so that no conversion waits on a guess.
+// saturation and value, so pixels whose values the step left alone are
+// copied, and only the others are converted both ways.
+//
+// Neither the hue nor its sector need assembling on the way: the largest
+// channel comes back as hi, the smallest as lo, and the middle one from
+// the hue ratio q, as lo + t on the rows that count up and hi - t on
+// those that count down, t being how far its sector's rounding moves it.
+// Where channels tie they come back alike whichever is taken for which.
 template <class O>
 inline void ColoursBack8(Vec<O> &r, Vec<O> &g, Vec<O> &b, Vec<O> value) {
-  Vec<O> hue, saturation, unused;
-  ColourOfRgb<O, false>(r, g, b, hue, saturation, unused);
-  RgbOfColour<O, false>(hue, saturation, value, r, g, b);
+  const Chroma<O> chroma = ChromaOfRgb<O, false>(r, g, b);
+  Vec<O> hi, lo;
+  Extremes8<O>(chroma.saturation, value, hi, lo);
+  // The rows counting down are those whose middle channel comes before
+  // the largest in the turn red, green, blue: there one of the turn's
+  // three comparisons holds, elsewhere two.
+  const Vec<O> down =
+      O::Xor(O::Xor(O::CmpGt16(r, g), O::CmpGt16(g, b)), O::CmpGt16(b, r));
+  // The offset within the sector, j = q counting up and 255 - q down,
+  // as a fraction f = 128 j + (j + 1) / 2 of 32768. (The later sectors
+  // take 1 off f at j = 1 and 3, which never changes t for spans below
+  // 256.) j = 255 only where the middle channel ties with another, which
+  // then places it.
+  const Vec<O> j = O::Xor(chroma.ratio, O::And(down, O::Set16(255)));
+  const Vec<O> f = O::Add16(O::template Slli16<7>(j),
+                            O::template Srli16<1>(O::Add16(j, O::Set16(1))));
+  const Vec<O> t = O::MulHrs16(O::Sub16(hi, lo), f);
+  const Vec<O> middle = O::Select(down, O::Sub16(hi, t), O::Add16(lo, t));
+  const auto place = [&](Vec<O> channel) {
+    return O::Select(
+        O::CmpEq16(channel, chroma.largest), hi,
+        O::Select(O::CmpEq16(channel, chroma.smallest), lo, middle));
+  };
+  r = place(r);
+  g = place(g);
+  b = place(b);
+}
+
+// The lanes 0..7 whose bits are set in a byte, in order, and how many.
+struct LaneLists {
+  uint8_t lanes[256][8];
+  uint8_t count[256];
+};
+
+constexpr LaneLists MakeLaneLists() {
+  LaneLists lists{};
+  for (int32_t bits = 0; bits < 256; ++bits) {
+    for (int32_t lane = 0; lane < 8; ++lane) {
+      if (bits & (1 << lane)) lists.lanes[bits][lists.count[bits]++] = lane;
+    }
+  }
+  return lists;
+}
+
+constexpr LaneLists kLaneLists = MakeLaneLists();
+
+// The positions below count (at most 256) where the two rows differ,
+// without a branch on the data; returns how many.
+template <class O>
+int32_t ListChanged(const uint16_t *before, const uint16_t *value,
+                    int32_t count, uint8_t *list) {
+  constexpr int32_t kLanes = O::kLanes;
+  int32_t listed = 0;
+  for (int32_t i = 0; i < count; i += kLanes) {
+    const int32_t n = std::min(kLanes, count - i);
+    uint32_t changed =
+        n == kLanes ? O::DifferentLanes(O::Load(before + i), O::Load(value + i))
+                    : O::DifferentLanes(LoadPart<O>(before + i, n),
+                                        LoadPart<O>(value + i, n));
+    for (int32_t group = i; group < i + n; group += 8, changed >>= 8) {
+      const uint32_t bits = changed & 0xFF;
+      uint64_t lanes;
+      std::memcpy(&lanes, kLaneLists.lanes[bits], 8);
+      lanes += uint64_t(group) * 0x0101010101010101u;
+      std::memcpy(list + listed, &lanes, 8);
+      listed += kLaneLists.count[bits];
+    }
+  }
+  return listed;
 }
 
 template <class O>
@@ -417,38 +512,66 @@ void ColoursThrough8(const uint8_t *source, int32_t pixelStep,
                      const uint16_t *before, const uint16_t *value,
                      uint8_t *destination, int32_t count) {
   constexpr int32_t kLanes = O::kLanes;
-  constexpr int32_t kRuns = 256 / kLanes;  // listed at a time
-  int32_t changed[kRuns];
+  alignas(32) uint8_t list[256 + 8];
+  const int32_t listed = ListChanged<O>(before, value, count, list);
   Vec<O> r, g, b;
-  // Pixels of three samples are copied whole, others a run at a time;
-  // the changed runs are written over after.
-  const bool copied = pixelStep == 3;
-  if (copied) std::memcpy(destination, source, size_t(count) * 3);
-  int32_t i = 0;
-  while (i + kLanes <= count) {
-    const int32_t end = i + kLanes * std::min(kRuns, (count - i) / kLanes);
-    int32_t listed = 0;
-    for (; i < end; i += kLanes) {
-      if (!copied) {
-        const ptrdiff_t at = ptrdiff_t(i) * pixelStep;
-        LoadRgb<O>(source + at, pixelStep, r, g, b);
-        StoreRgb<O>(r, g, b, destination + at, pixelStep);
-      }
-      changed[listed] = i;
-      listed += !O::Same16(O::Load(before + i), O::Load(value + i));
-    }
-    for (int32_t k = 0; k < listed; ++k) {
-      const ptrdiff_t at = ptrdiff_t(changed[k]) * pixelStep;
+  if (2 * listed > count) {
+    // Most pixels changed: all of them converted, in place.
+    int32_t i = 0;
+    for (; i + kLanes <= count; i += kLanes) {
+      const ptrdiff_t at = ptrdiff_t(i) * pixelStep;
       LoadRgb<O>(source + at, pixelStep, r, g, b);
-      ColoursBack8<O>(r, g, b, O::Load(value + changed[k]));
+      ColoursBack8<O>(r, g, b, O::Load(value + i));
       StoreRgb<O>(r, g, b, destination + at, pixelStep);
     }
+    if (i < count) {
+      const ptrdiff_t at = ptrdiff_t(i) * pixelStep;
+      GatherRgb<O>(source + at, pixelStep, count - i, r, g, b);
+      ColoursBack8<O>(r, g, b, LoadPart<O>(value + i, count - i));
+      ScatterRgb<O>(r, g, b, destination + at, pixelStep, count - i);
+    }
+    return;
   }
-  if (i < count) {
-    const ptrdiff_t at = ptrdiff_t(i) * pixelStep;
-    GatherRgb<O>(source + at, pixelStep, count - i, r, g, b);
-    ColoursBack8<O>(r, g, b, LoadPart<O>(value + i, count - i));
-    ScatterRgb<O>(r, g, b, destination + at, pixelStep, count - i);
+  if (pixelStep == 3) {
+    std::memcpy(destination, source, size_t(count) * 3);
+  } else {
+    for (int32_t i = 0; i < count; ++i) {
+      std::memcpy(destination + ptrdiff_t(i) * pixelStep,
+                  source + ptrdiff_t(i) * pixelStep, 3);
+    }
+  }
+  // The changed pixels side by side, four bytes each, converted there
+  // and put back. Whole pixels of four samples are read as four bytes,
+  // and so are those of three but the row's last, whose fourth byte is
+  // the next pixel's red: written back as the copy holds it, or before
+  // the next pixel's own result.
+  alignas(32) uint8_t pixels[4 * (256 + kMaxLanes)];
+  alignas(32) uint16_t values[256 + kMaxLanes];
+  const int32_t wideOut =
+      pixelStep == 3 ? listed - (listed > 0 && list[listed - 1] == count - 1)
+                     : 0;
+  const int32_t wideIn = pixelStep >= 4 ? listed : wideOut;
+  const auto at = [&](int32_t k) { return ptrdiff_t(list[k]) * pixelStep; };
+  for (int32_t k = 0; k < listed; ++k) values[k] = value[list[k]];
+  for (int32_t k = 0; k < wideIn; ++k) {
+    std::memcpy(pixels + 4 * k, source + at(k), 4);
+  }
+  for (int32_t k = wideIn; k < listed; ++k) {
+    std::memcpy(pixels + 4 * k, source + at(k), 3);
+  }
+  const int32_t end = (listed + kLanes - 1) / kLanes * kLanes;
+  std::memset(pixels + 4 * listed, 0, size_t(end - listed) * 4);
+  std::memset(values + listed, 0, size_t(end - listed) * 2);
+  for (int32_t k = 0; k < end; k += kLanes) {
+    LoadRgb<O>(pixels + 4 * k, 4, r, g, b);
+    ColoursBack8<O>(r, g, b, O::Load(values + k));
+    StoreRgb<O>(r, g, b, pixels + 4 * k, 4);
+  }
+  for (int32_t k = 0; k < wideOut; ++k) {
+    std::memcpy(destination + at(k), pixels + 4 * k, 4);
+  }
+  for (int32_t k = wideOut; k < listed; ++k) {
+    std::memcpy(destination + at(k), pixels + 4 * k, 3);
   }
 }
 

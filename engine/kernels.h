@@ -63,8 +63,8 @@ struct EngineKernels {
                       int32_t pixelStep, int32_t count);
   // 8-bit samples to the same samples with their values changed from
   // before to value, hue and saturation kept (source and destination
-  // pixelStep apart alike); null where converting in and out planes is
-  // faster.
+  // pixelStep apart alike), at most 256 pixels; null where converting in
+  // and out planes is faster.
   void (*coloursThrough8)(const uint8_t *source, int32_t pixelStep,
                           const uint16_t *before, const uint16_t *value,
                           uint8_t *destination, int32_t count);

@@ -156,7 +156,10 @@ struct Avx512 {
   static V CmpGt16(V a, V b) {
     return _mm512_movm_epi16(_mm512_cmpgt_epi16_mask(a, b));
   }
-  static bool Same16(V a, V b) { return _mm512_cmpneq_epi16_mask(a, b) == 0; }
+  // A bit for each lane where a and b differ.
+  static uint32_t DifferentLanes(V a, V b) {
+    return _mm512_cmpneq_epi16_mask(a, b);
+  }
   // mask ? a : b, bit by bit.
   static V Select(V mask, V a, V b) {
     return _mm512_ternarylogic_epi32(mask, a, b, 0xCA);

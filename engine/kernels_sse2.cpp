@@ -100,8 +100,10 @@ struct Sse2 {
     return _mm_movemask_epi8(_mm_cmpeq_epi16(over, Zero())) == 0xFFFF;
   }
   static V CmpGt16(V a, V b) { return _mm_cmpgt_epi16(a, b); }
-  static bool Same16(V a, V b) {
-    return _mm_movemask_epi8(_mm_cmpeq_epi16(a, b)) == 0xFFFF;
+  // A bit for each lane where a and b differ.
+  static uint32_t DifferentLanes(V a, V b) {
+    const V same = _mm_packs_epi16(_mm_cmpeq_epi16(a, b), _mm_setzero_si128());
+    return uint32_t(_mm_movemask_epi8(same)) ^ 0xFFu;
   }
   static V Select(V mask, V a, V b) {
     return _mm_or_si128(_mm_and_si128(mask, a), _mm_andnot_si128(mask, b));

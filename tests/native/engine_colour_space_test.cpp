@@ -46,16 +46,18 @@ Triple ToRgb(Triple hsv) {
 }
 
 // Every 8-bit colour comes back unchanged, through working pixels in
-// range, and the optimised conversions match the straightforward ones
-// bit for bit on every kernel path the processor offers. (Whole tiles
-// are held to the reference engine by the engine_tile fuzz target.)
+// range, and the optimised conversions (straight through to a new value
+// too) match the straightforward ones bit for bit on every kernel path
+// the processor offers. (Whole tiles are held to the reference engine by
+// the engine_tile fuzz target.)
 TEST(ColourSpace, Every8BitColourComesBackUnchangedOnEveryPath) {
   // The emulated 32-bit test process runs some 30 times slower: it checks
   // a sample of what the others check in full.
   const int32_t redStep = sizeof(void *) == 8 ? 1 : 5;
   std::vector<uint8_t> rgb(3 * 65536), expectedBack(rgb.size()),
       back(rgb.size());
-  std::vector<WorkPixel> expected(65536), work(65536);
+  std::vector<WorkPixel> expected(65536), work(65536), changed(65536);
+  std::vector<uint16_t> before(65536), now(65536);
   const SimdPath chosen = CurrentSimdPath();
   for (SimdPath path : kSimdPaths) {
     SCOPED_TRACE(SimdPathName(path));
@@ -81,6 +83,25 @@ TEST(ColourSpace, Every8BitColourComesBackUnchangedOnEveryPath) {
           << "red " << r;
       WorkToRgb8(expected.data(), back.data(), 3, 65536);
       ASSERT_EQ(back, rgb) << "red " << r;
+      // Through new values, as the reference converts the kept hue and
+      // saturation back: mixed values on every pixel, then far ones on
+      // one in three (the row's last too) and the others copied.
+      for (int32_t pass = 0; pass < 2 && Kernels().coloursThrough8; ++pass) {
+        for (int32_t i = 0; i < 65536; ++i) {
+          before[i] = expected[i].value;
+          now[i] = uint16_t(pass == 0         ? (i * 40503u + r * 977u) % 1025
+                            : i % 3 > 0       ? before[i]
+                            : before[i] < 600 ? 1024
+                                              : 300);
+          changed[i] = {expected[i].hue, expected[i].saturation, now[i]};
+        }
+        reference::WorkToRgb8(changed.data(), expectedBack.data(), 3, 65536);
+        for (int32_t i = 0; i < 65536; i += 256) {
+          Kernels().coloursThrough8(&rgb[3 * i], 3, &before[i], &now[i],
+                                    &back[3 * i], 256);
+        }
+        ASSERT_EQ(back, expectedBack) << "red " << r << ", pass " << pass;
+      }
     }
   }
   UseSimdPath(chosen);
