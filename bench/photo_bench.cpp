@@ -224,7 +224,7 @@ void TimeOurs(const HostImage &image, HostImage *destination, int32_t radius,
 // The engine's time on the photo split by stage, nanoseconds per pixel,
 // the best of the repetitions for each stage.
 void PrintStages(const HostImage &image, HostImage *destination, int32_t depth,
-                 int32_t radius, int32_t repetitions) {
+                 int32_t radius, int32_t repetitions, bool inPlace) {
   using Stage = void (*)(const FilterRecord *);
   static const Stage stages[5] = {ConvertTileIn, BlurRows, BlurColumns,
                                   SharpenTile, ConvertTileOut};
@@ -236,6 +236,7 @@ void PrintStages(const HostImage &image, HostImage *destination, int32_t depth,
   for (int32_t i = 0; i <= repetitions; ++i) {  // the first not counted
     double seconds[5] = {};
     HostRun run;
+    run.inPlace = inPlace;
     run.processTile = [&seconds](const FilterRecord *record) {
       if (!TileFitsWorkArea(record)) return 0;
       for (int32_t k = 0; k < 5; ++k) {
@@ -255,11 +256,11 @@ void PrintStages(const HostImage &image, HostImage *destination, int32_t depth,
   for (const double seconds : best) total += seconds;
   const double perPixel = 1e9 / (kMegapixels * 1e6);
   std::printf(
-      "%s %2d-bit r%5.1f: engine %4.0f MP/s; ns/px in %.3f rows %.3f "
+      "%s %2d-bit r%5.1f %s: engine %4.0f MP/s; ns/px in %.3f rows %.3f "
       "columns %.3f sharpen %.3f out %.3f\n",
-      Kernels().name, depth, radius / 10.0, kMegapixels / total,
-      best[0] * perPixel, best[1] * perPixel, best[2] * perPixel,
-      best[3] * perPixel, best[4] * perPixel);
+      Kernels().name, depth, radius / 10.0, inPlace ? "in place" : "copied  ",
+      kMegapixels / total, best[0] * perPixel, best[1] * perPixel,
+      best[2] * perPixel, best[3] * perPixel, best[4] * perPixel);
 }
 
 }  // namespace
@@ -290,8 +291,10 @@ int main(int argc, char **argv) {
       const HostImage host = ToHost(*image);
       HostImage destination = host;
       for (const int32_t radius : {10, 1000}) {
-        PrintStages(host, &destination, image == &mosaic ? 8 : 16, radius,
-                    repetitions);
+        for (const bool inPlace : {false, true}) {
+          PrintStages(host, &destination, image == &mosaic ? 8 : 16, radius,
+                      repetitions, inPlace);
+        }
       }
     }
     return 0;

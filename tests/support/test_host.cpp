@@ -51,19 +51,43 @@ void FilterHostImage(const HostImage &source, const Rect &filterRect,
   // Rows longer than their pixels: the engine must step by the row bytes.
   const ServeOptions options{RequestBehaviour::kConforming, 6};
   TileBuffer in, out;
+  const auto inPlace = [run](const HostImage &image, const Rect &r) {
+    return run->inPlace && r.top >= 0 && r.left >= 0 &&
+           r.bottom <= image.height && r.right <= image.width;
+  };
+  const int32_t rowBytes =
+      source.width * source.planes * source.samples.BytesPerSample();
   while (NextTile(&record)) {
     const int16_t hi = record.inHiPlane;
-    FillTile(source, {record.inRect, 0, hi, kPaddingReplicate}, options, &in);
-    FillTile(*destination, {record.outRect, 0, hi, kPaddingReplicate}, options,
-             &out);
-    record.inData = in.bytes.data();
-    record.inRowBytes = in.rowBytes;
-    record.outData = out.bytes.data();
-    record.outRowBytes = out.rowBytes;
+    const Rect &inRect = record.inRect, &outRect = record.outRect;
+    const bool inHere = inPlace(source, inRect);
+    const bool outHere = inPlace(*destination, outRect);
+    if (inHere) {
+      record.inData = const_cast<uint8_t *>(source.samples.Bytes(
+          SampleIndex(source, inRect.left, inRect.top, 0)));
+      record.inRowBytes = rowBytes;
+    } else {
+      FillTile(source, {inRect, 0, hi, kPaddingReplicate}, options, &in);
+      record.inData = in.bytes.data();
+      record.inRowBytes = in.rowBytes;
+    }
+    if (outHere) {
+      record.outData = destination->samples.Bytes(
+          SampleIndex(*destination, outRect.left, outRect.top, 0));
+      record.outRowBytes = rowBytes;
+    } else {
+      FillTile(*destination, {outRect, 0, hi, kPaddingReplicate}, options,
+               &out);
+      record.outData = out.bytes.data();
+      record.outRowBytes = out.rowBytes;
+    }
     const std::clock_t start = std::clock();
     run->processTile ? run->processTile(&record) : ProcessTileCounted(&record);
     run->engineSeconds += double(std::clock() - start) / CLOCKS_PER_SEC;
-    WriteTile(out, record.outRect, RequestBehaviour::kConforming, destination);
+    if (!outHere) {
+      WriteTile(out, record.outRect, RequestBehaviour::kConforming,
+                destination);
+    }
   }
   reference::DetachEngineMemory(&record);
   DetachEngineMemory(&record);

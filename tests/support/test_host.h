@@ -30,6 +30,9 @@ struct HostRun {
   // engine's, or the stages one by one. The work area is laid out for
   // both engines.
   std::function<int32_t(const FilterRecord *)> processTile;
+  // Tiles inside the image handed out in place, the document's own rows,
+  // as a conforming host hands them out; otherwise copied.
+  bool inPlace = false;
 };
 
 // Filters filterRect as the filtering run does: tables from currentParams,
