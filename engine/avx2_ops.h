@@ -8,6 +8,8 @@
 
 #include <cstdint>
 
+#include "engine/kernels.h"
+
 namespace {
 
 // Byte shuffles between runs of interleaved three-sample pixels and
@@ -79,9 +81,12 @@ struct Avx2 {
   using V = __m256i;
   using Half = __m128i;
   static constexpr int32_t kLanes = 16;
-  // Gathers lose to one lookup at a time here; byte shuffles answer the
-  // differences near 0 instead.
-  static constexpr bool kGather = false;
+  // Gathers answer the differences beyond the near table's byte
+  // shuffles. 32-bit builds look them up one at a time: their gathers
+  // went wrong under the emulation that runs the 32-bit tests, and a path
+  // those tests cannot check is not one to ship.
+  static constexpr bool kGather = sizeof(void *) == 8;
+  static constexpr bool kMulLo32 = true;  // a 32-bit product is one step
   static constexpr bool kUnsignedCompare = false;
 
   static V Load(const uint16_t *p) {
@@ -187,24 +192,25 @@ struct Avx2 {
   // byte of each entry, in four registers each, sixteen entries a
   // register, the same in both 128-bit halves for the byte shuffles.
   // Most pixels of a photograph differ this little from their blur.
+  // Where every entry fits a signed byte (gentle settings), the high
+  // bytes are the low bytes' signs.
   static constexpr int32_t kNearReach = 32;
   static constexpr int32_t kNearLanes = 32;  // values a step
   struct NearTable {
     V low[4], high[4];
+    bool bytes;
   };
-  static NearTable LoadNearTable(const int16_t *table) {
+  static NearTable LoadNearTable(const KernelTables &tables) {
     NearTable near;
-    const int16_t *first = table + 128 - kNearReach;
-    const __m128i byte = _mm_set1_epi16(0xFF);
+    near.bytes = tables.nearByteReach >= kNearReach;
     for (int32_t k = 0; k < 4; ++k) {
-      const __m128i a =
-          _mm_loadu_si128(reinterpret_cast<const __m128i *>(first + 16 * k));
-      const __m128i b = _mm_loadu_si128(
-          reinterpret_cast<const __m128i *>(first + 16 * k + 8));
-      near.low[k] = _mm256_broadcastsi128_si256(
-          _mm_packus_epi16(_mm_and_si128(a, byte), _mm_and_si128(b, byte)));
-      near.high[k] = _mm256_broadcastsi128_si256(
-          _mm_packus_epi16(_mm_srli_epi16(a, 8), _mm_srli_epi16(b, 8)));
+      const auto part = [k](const uint8_t *bytes) {
+        return _mm256_broadcastsi128_si256(
+            _mm_loadu_si128(reinterpret_cast<const __m128i *>(
+                bytes + 128 - kNearReach + 16 * k)));
+      };
+      near.low[k] = part(tables.nearBytes[0]);
+      near.high[k] = part(tables.nearBytes[1]);
     }
     return near;
   }
@@ -218,11 +224,10 @@ struct Avx2 {
                            _mm256_shuffle_epi8(part[3], index), bit4);
     return _mm256_blendv_epi8(low, high, bit5);
   }
-  // The unweighted step over 32 values: the level plus its entry,
-  // clamped; the few differences beyond the table are then looked up one
-  // at a time.
+  // The unweighted step over 32 values, if every difference is within
+  // the table: the level plus its entry, clamped.
   static bool SharpenNear(const NearTable &near, const uint16_t *blurred,
-                          uint16_t *value, const int32_t *response) {
+                          uint16_t *value) {
     const V reach = _mm256_set1_epi16(kNearReach);
     V level[2], index[2];
     for (int32_t k = 0; k < 2; ++k) {
@@ -231,35 +236,39 @@ struct Avx2 {
           _mm256_sub_epi16(level[k], Load(blurred + 16 * k)), reach);
     }
     // Bytes of the two in the order of the 128-bit halves, which the
-    // unpacking below undoes.
-    const V bytes = _mm256_packus_epi16(index[0], index[1]);
+    // unpacking below undoes; signed saturation keeps every index
+    // beyond 0..63 beyond it.
+    const V bytes = _mm256_packs_epi16(index[0], index[1]);
+    if (!_mm256_testz_si256(bytes, _mm256_set1_epi8(int8_t(0xC0)))) {
+      return false;
+    }
     const V bit4 = _mm256_slli_epi16(bytes, 3),
             bit5 = _mm256_slli_epi16(bytes, 2);
     const V low = NearBytes(near.low, bytes, bit4, bit5);
-    const V high = NearBytes(near.high, bytes, bit4, bit5);
+    const V high = near.bytes ? _mm256_cmpgt_epi8(Zero(), low)
+                              : NearBytes(near.high, bytes, bit4, bit5);
     const V entry[2] = {_mm256_unpacklo_epi8(low, high),
                         _mm256_unpackhi_epi8(low, high)};
-    const V outside = _mm256_set1_epi16(-2 * kNearReach);
     for (int32_t k = 0; k < 2; ++k) {
       Store(value + 16 * k,
             _mm256_min_epi16(
                 _mm256_max_epi16(_mm256_add_epi16(level[k], entry[k]), Zero()),
                 _mm256_set1_epi16(1024)));
-      const V far = _mm256_and_si256(index[k], outside);
-      if (_mm256_testz_si256(far, far)) continue;
-      alignas(32) uint16_t levels[16];
-      _mm256_store_si256(reinterpret_cast<__m256i *>(levels), level[k]);
-      for (int32_t i = 0; i < 16; ++i) {
-        const int32_t d = int32_t(levels[i]) - int32_t(blurred[16 * k + i]);
-        if (d >= -kNearReach && d < kNearReach) continue;
-        const int32_t sharpened = levels[i] + response[d];
-        value[16 * k + i] = uint16_t(sharpened <= 0      ? 0
-                                     : sharpened >= 1024 ? 1024
-                                                         : sharpened);
-      }
     }
     return true;
   }
+
+  // Table entries at 32-bit indices, for the differences beyond the
+  // near table.
+  static V Gather32(const int32_t *table, V index) {
+    return _mm256_i32gather_epi32(reinterpret_cast<const int *>(table), index,
+                                  4);
+  }
+  template <int N>
+  static V Srai32(V a) {
+    return _mm256_srai_epi32(a, N);
+  }
+  static V PackSat32(V lo, V hi) { return _mm256_packs_epi32(lo, hi); }
 
   static Half LoadHalf(const uint16_t *p) {
     return _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));

@@ -603,10 +603,22 @@ inline void SubWide(Vec<O> &lo, Vec<O> &hi, Vec<O> v) {
   hi = O::Sub32(hi, vHi);
 }
 
+// (m sum) >> 16 with m, below 2^16, in every 16-bit lane. Without a
+// 32-bit product: with sum = 65536 h + l, it is (m l) >> 16, the high
+// product of the low halves, plus m h, the low product of the high
+// halves, exact as m h < 2^16 (h < 8, and m < 1024 from radius 32 up).
 template <class O>
 inline Vec<O> ScaleWide(Vec<O> lo, Vec<O> hi, Vec<O> m) {
-  return O::Narrow(O::template Srli32<16>(O::MulLo32(lo, m)),
-                   O::template Srli32<16>(O::MulLo32(hi, m)));
+  const auto scale = [m](Vec<O> sum) {
+    if constexpr (O::kMulLo32) {
+      Vec<O> m32, unused;
+      O::Widen(m, m32, unused);
+      return O::template Srli32<16>(O::MulLo32(sum, m32));
+    }
+    return O::Add32(O::MulHi16u(sum, m),
+                    O::template Srli32<16>(O::MulLo16(sum, m)));
+  };
+  return O::NarrowSmall(scale(lo), scale(hi));
 }
 
 // One box pass of radius r down a strip: the window sum with bias r
@@ -637,7 +649,7 @@ void BoxPass(const uint16_t *source, ptrdiff_t sourceStride,
     }
     return;
   }
-  const Vec<O> multiplier = O::Set32(int32_t(m));
+  const Vec<O> multiplier = O::Set16(int32_t(m));
   Vec<O> lo = O::Set32(r), hi = O::Set32(r);
   for (ptrdiff_t k = -r; k <= r; ++k)
     AddWide<O>(lo, hi, O::Load(source + k * ss));
@@ -687,8 +699,8 @@ void BlendPass(const uint16_t *source, ptrdiff_t sourceStride,
     }
     return;
   }
-  const Vec<O> multiplier1 = O::Set32(int32_t(m1));
-  const Vec<O> multiplier2 = O::Set32(int32_t(m2));
+  const Vec<O> multiplier1 = O::Set16(int32_t(m1));
+  const Vec<O> multiplier2 = O::Set16(int32_t(m2));
   Vec<O> lo1 = O::Set32(r), hi1 = O::Set32(r);
   for (ptrdiff_t k = -r; k <= r; ++k)
     AddWide<O>(lo1, hi1, O::Load(source + k * ss));
@@ -1004,14 +1016,14 @@ void Sharpen(const uint16_t *blurred, const uint16_t *hue,
     // Whole vectors of small differences through the near table in
     // registers; the others through gathers where the instruction set
     // has them, else one lookup at a time.
-    const typename O::NearTable near = O::LoadNearTable(tables.nearResponse);
+    const typename O::NearTable near = O::LoadNearTable(tables);
     for (; i + O::kNearLanes <= count; i += O::kNearLanes) {
-      if (O::SharpenNear(near, blurred + i, value + i, tables.response)) {
-        continue;
-      }
+      if (O::SharpenNear(near, blurred + i, value + i)) continue;
       if constexpr (O::kGather) {
-        SharpenLanes<O, false>(blurred + i, hue + i, saturation + i, value + i,
-                               tables);
+        for (int32_t k = i; k < i + O::kNearLanes; k += O::kLanes) {
+          SharpenLanes<O, false>(blurred + k, hue + k, saturation + k,
+                                 value + k, tables);
+        }
       } else {
         SharpenEach(blurred + i, value + i, O::kNearLanes, tables.response);
       }

@@ -23,7 +23,9 @@ struct KernelRadii {
 // whether any hue weight is non-zero.
 struct KernelTables {
   const int32_t *response;
-  const int16_t *nearResponse;  // differences -128..127
+  const int16_t *nearResponse;      // differences -128..127
+  const uint8_t (*nearBytes)[256];  // its low and high bytes
+  int32_t nearByteReach;            // its entries for -n..n-1 fit a signed byte
   const int32_t *hueWeights;
   const int32_t *saturationWeights;
   bool colourWeighted;

@@ -127,6 +127,7 @@ struct Avx512 {
   static constexpr int32_t kLanes = 32;
   static constexpr bool kGather = true;
   static constexpr bool kUnsignedCompare = true;
+  static constexpr bool kMulLo32 = true;  // a 32-bit product is one step
 
   static V Load(const uint16_t *p) { return _mm512_loadu_si512(p); }
   static void Store(uint16_t *p, V v) { _mm512_storeu_si512(p, v); }
@@ -244,7 +245,8 @@ struct Avx512 {
   struct NearTable {
     V quarter[4][2];
   };
-  static NearTable LoadNearTable(const int16_t *table) {
+  static NearTable LoadNearTable(const KernelTables &tables) {
+    const int16_t *table = tables.nearResponse;
     NearTable near;
     for (int32_t q = 0; q < 4; ++q) {
       near.quarter[q][0] = _mm512_loadu_si512(table + 64 * q);
@@ -256,7 +258,7 @@ struct Avx512 {
   // the table: the level plus its entry, clamped, all in 16-bit lanes.
   static constexpr int32_t kNearLanes = kLanes;
   static bool SharpenNear(const NearTable &near, const uint16_t *blurred,
-                          uint16_t *value, const int32_t *) {
+                          uint16_t *value) {
     const V level = Load(value);
     const V index = _mm512_add_epi16(_mm512_sub_epi16(level, Load(blurred)),
                                      _mm512_set1_epi16(128));

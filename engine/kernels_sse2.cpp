@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "engine/kernels.h"
+
 namespace {
 
 // Three-sample pixels into channels by riffles: interleaving the first
@@ -72,6 +74,7 @@ struct Sse2 {
   static constexpr int32_t kLanes = 8;
   static constexpr bool kGather = false;  // no gathers: one lookup a time
   static constexpr bool kUnsignedCompare = false;
+  static constexpr bool kMulLo32 = false;  // made of 64-bit products
 
   static V Load(const uint16_t *p) {
     return _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
@@ -197,7 +200,9 @@ struct Sse2 {
   struct NearTable {
     const int16_t *entries;
   };
-  static NearTable LoadNearTable(const int16_t *table) { return {table}; }
+  static NearTable LoadNearTable(const KernelTables &tables) {
+    return {tables.nearResponse};
+  }
   template <int K>
   static V LookUp(const NearTable &near, V index, V entry) {
     entry =
@@ -209,7 +214,7 @@ struct Sse2 {
   // the table: the level plus its entry, clamped.
   static constexpr int32_t kNearLanes = kLanes;
   static bool SharpenNear(const NearTable &near, const uint16_t *blurred,
-                          uint16_t *value, const int32_t *) {
+                          uint16_t *value) {
     const V level = Load(value);
     const V index =
         _mm_add_epi16(_mm_sub_epi16(level, Load(blurred)), _mm_set1_epi16(128));

@@ -41,8 +41,13 @@ static_assert(kPlaneAlignment + kValueBytes + 3 * kTileBytes +
 KernelTables CurrentTables(bool gray = false) {
   bool colourWeighted = false;
   for (int32_t weight : HueWeightTable) colourWeighted |= weight != 0;
-  return {ResponseTable + kResponseMiddle, NearResponseTable, HueWeightTable,
-          SaturationWeightTable, colourWeighted && !gray};
+  return {ResponseTable + kResponseMiddle,
+          NearResponseTable,
+          NearResponseBytes,
+          NearByteReach,
+          HueWeightTable,
+          SaturationWeightTable,
+          colourWeighted && !gray};
 }
 
 template <typename Sample>

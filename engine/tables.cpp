@@ -12,6 +12,8 @@
 double BlurReach;
 int32_t ResponseTable[2 * kResponseMiddle + 1];
 int16_t NearResponseTable[2 * kNearResponseMiddle];
+uint8_t NearResponseBytes[2][2 * kNearResponseMiddle];
+int32_t NearByteReach;
 int32_t SaturationWeightTable[1025];
 int32_t HueWeightTable[1530];
 
@@ -32,9 +34,19 @@ void BuildResponseTable() {
   }
   for (int32_t d = -kNearResponseMiddle; d < kNearResponseMiddle; ++d) {
     const int32_t r = response[d];
-    NearResponseTable[d + kNearResponseMiddle] = int16_t(r < -1024  ? -1024
-                                                         : r > 1024 ? 1024
-                                                                    : r);
+    const int16_t entry = int16_t(r < -1024 ? -1024 : r > 1024 ? 1024 : r);
+    NearResponseTable[d + kNearResponseMiddle] = entry;
+    NearResponseBytes[0][d + kNearResponseMiddle] = uint8_t(entry & 0xFF);
+    NearResponseBytes[1][d + kNearResponseMiddle] = uint8_t(entry >> 8);
+  }
+  const auto fits = [](int32_t d) {
+    return NearResponseTable[d + kNearResponseMiddle] >= -128 &&
+           NearResponseTable[d + kNearResponseMiddle] <= 127;
+  };
+  NearByteReach = 0;
+  while (NearByteReach < kNearResponseMiddle && fits(-NearByteReach - 1) &&
+         fits(NearByteReach)) {
+    ++NearByteReach;
   }
 }
 

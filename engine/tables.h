@@ -21,6 +21,11 @@ extern int32_t ResponseTable[2 * kResponseMiddle + 1];
 // registers.
 constexpr int32_t kNearResponseMiddle = 128;
 extern int16_t NearResponseTable[2 * kNearResponseMiddle];
+// Its entries' low bytes ([0]) and high bytes ([1]) apart, for byte
+// shuffles, and the reach n within which they all fit a signed byte:
+// the entries for -n..n-1.
+extern uint8_t NearResponseBytes[2][2 * kNearResponseMiddle];
+extern int32_t NearByteReach;
 
 // Colour weighting, fixed point with 1024 = 100 percent: by saturation
 // (0..1024) and by hue (0..1529).

@@ -135,6 +135,7 @@ TEST(WholeImage, EveryPathAsTheReference) {
     EngineSettings settings;
   } cases[] = {{8, 3, {10}},
                {8, 4, {30}},
+               {16, 3, {10, 100, 100}},
                {8, 3, {10, 50, 50, {60, -40}}},
                {16, 4, {1000}}};
   const SimdPath chosen = CurrentSimdPath();
