@@ -98,6 +98,49 @@ struct SampleOrder {
   }
 };
 
+// From 8-bit samples, q = (floor(d / 2) + 255 a) / d and the saturation
+// (floor(max / 2) + 1024 d) / max are guessed as 255 a / d and d / (max
+// / 1024) through float reciprocals, plus 1, truncated. The reciprocals
+// are within 1.5 x 2^-12 of the true ones, the products within 0.094
+// and 0.376 of the ratios, and the ratios lie from half a step below the
+// quotients to less than half a step above: every guess is the quotient
+// or one more, which the remainder then tells. A grey's range of 0 is
+// nudged so that no lane divides 0 by 0.
+template <class O>
+inline void Quotients8(Vec<O> middle, Vec<O> range, Vec<O> largest,
+                       Vec<O> &ratio, Vec<O> &saturation) {
+  const Vec<O> one = O::Set16(1);
+  const Vec<O> rise = O::MulLo16(middle, O::Set16(255));  // at most 65025
+  const Vec<O> largestDivisor = O::Max16s(largest, one);
+  Vec<O> riseLo, riseHi, rangeLo, rangeHi, largestLo, largestHi;
+  O::Widen(rise, riseLo, riseHi);
+  O::Widen(range, rangeLo, rangeHi);
+  O::Widen(largestDivisor, largestLo, largestHi);
+  const Vec<O> nudge = O::SetF(1.0f / (1 << 20)), bias = O::SetF(1.0f);
+  const Vec<O> scale = O::SetF(1.0f / 1024);
+  const auto guess = [&](Vec<O> rise32, Vec<O> range32, Vec<O> largest32,
+                         Vec<O> &q, Vec<O> &s) {
+    const Vec<O> d = O::FloatOf32(range32);
+    q = O::Trunc32(O::AddF(
+        O::MulF(O::FloatOf32(rise32), O::Reciprocal(O::AddF(d, nudge))), bias));
+    s = O::Trunc32(O::AddF(
+        O::MulF(d, O::Reciprocal(O::MulF(O::FloatOf32(largest32), scale))),
+        bias));
+  };
+  Vec<O> qLo, qHi, sLo, sHi;
+  guess(riseLo, rangeLo, largestLo, qLo, sLo);
+  guess(riseHi, rangeHi, largestHi, qHi, sHi);
+  // Greys guess 1 for both, which the remainder against a divisor of at
+  // least 1 takes back to 0.
+  ratio = CorrectQuotient16<O>(O::NarrowSmall(qLo, qHi),
+                               O::Add16(rise, O::template Srli16<1>(range)),
+                               O::Max16s(range, one));
+  saturation = CorrectQuotient16<O>(
+      O::NarrowSmall(sLo, sHi),
+      O::Add16(O::template Srli16<1>(largest), O::template Slli16<10>(range)),
+      largestDivisor);
+}
+
 // What the forward conversion finds before it places the hue: the
 // largest and the smallest channel, their difference, the middle channel
 // minus the smallest, the hue ratio q and the saturation.
@@ -120,6 +163,10 @@ inline Chroma<O> ChromaOfRgb(Vec<O> r, Vec<O> g, Vec<O> b) {
                O::Add16(smallest, smallest));
   Vec<O> &ratio = chroma.ratio;
   Vec<O> &saturation = chroma.saturation;
+  if constexpr (!kDeep) {
+    Quotients8<O>(middle, range, largest, ratio, saturation);
+    return chroma;
+  }
 
   // Greys divide by 1 instead of 0: their numerators are 0 (hue) and
   // max / 2 < max (saturation), so both quotients come out 0.
@@ -147,23 +194,19 @@ inline Chroma<O> ChromaOfRgb(Vec<O> r, Vec<O> g, Vec<O> b) {
   const Vec<O> hueHi = hueNumerator(middleHi, rangeHi);
   const Vec<O> satLo = saturationNumerator(largestLo, rangeLo);
   const Vec<O> satHi = saturationNumerator(largestHi, rangeHi);
-  // While every divisor is at most 32768 (always from 8-bit samples, and
-  // from 16-bit ones within the host's range), both remainders fit
-  // signed 16-bit lanes, and so do the numerators modulo 2^16.
-  if (!kDeep || O::AllAtMost16u(largest, 32768)) {
+  // While every divisor is at most 32768 (from samples within the host's
+  // range), both remainders fit signed 16-bit lanes, and so do the
+  // numerators modulo 2^16.
+  if (O::AllAtMost16u(largest, 32768)) {
     const Vec<O> hue16 =
         O::Add16(O::Sub16(O::template Slli16<8>(middle), middle),
                  O::template Srli16<1>(range));
     const Vec<O> saturation16 =
         O::Add16(O::template Srli16<1>(largest), O::template Slli16<10>(range));
-    // From 8-bit samples the hue's numerator fits whole (at most 255 x
-    // 255 + 127).
-    Vec<O> hue16Lo, hue16Hi;
-    O::Widen(hue16, hue16Lo, hue16Hi);
-    ratio = CorrectQuotient16<O>(
-        O::NarrowSmall(GuessQuotient<O>(kDeep ? hueLo : hue16Lo, divisorLo),
-                       GuessQuotient<O>(kDeep ? hueHi : hue16Hi, divisorHi)),
-        hue16, divisor);
+    ratio =
+        CorrectQuotient16<O>(O::NarrowSmall(GuessQuotient<O>(hueLo, divisorLo),
+                                            GuessQuotient<O>(hueHi, divisorHi)),
+                             hue16, divisor);
     saturation = CorrectQuotient16<O>(
         O::NarrowSmall(GuessQuotient<O>(satLo, largestDivisorLo),
                        GuessQuotient<O>(satHi, largestDivisorHi)),
@@ -464,115 +507,137 @@ inline void ColoursBack8(Vec<O> &r, Vec<O> &g, Vec<O> &b, Vec<O> value) {
   b = place(b);
 }
 
-// The lanes 0..7 whose bits are set in a byte, in order, and how many.
-struct LaneLists {
-  uint8_t lanes[256][8];
-  uint8_t count[256];
-};
-
-constexpr LaneLists MakeLaneLists() {
-  LaneLists lists{};
-  for (int32_t bits = 0; bits < 256; ++bits) {
-    for (int32_t lane = 0; lane < 8; ++lane) {
-      if (bits & (1 << lane)) lists.lanes[bits][lists.count[bits]++] = lane;
-    }
-  }
-  return lists;
-}
-
-constexpr LaneLists kLaneLists = MakeLaneLists();
-
 // The positions below count (at most 256) where the two rows differ,
-// without a branch on the data; returns how many.
+// without a branch on the data; returns how many. Writes up to 8 bytes
+// past the last.
 template <class O>
 int32_t ListChanged(const uint16_t *before, const uint16_t *value,
                     int32_t count, uint8_t *list) {
   constexpr int32_t kLanes = O::kLanes;
-  int32_t listed = 0;
+  size_t listed = 0;
+  uint64_t lanes = 0;  // the group's first position in every byte
   for (int32_t i = 0; i < count; i += kLanes) {
     const int32_t n = std::min(kLanes, count - i);
+    // Lanes past the end load as equal.
     uint32_t changed =
         n == kLanes ? O::DifferentLanes(O::Load(before + i), O::Load(value + i))
                     : O::DifferentLanes(LoadPart<O>(before + i, n),
                                         LoadPart<O>(value + i, n));
-    for (int32_t group = i; group < i + n; group += 8, changed >>= 8) {
+    for (int32_t group = 0; group < kLanes / 8; ++group, changed >>= 8) {
       const uint32_t bits = changed & 0xFF;
-      uint64_t lanes;
-      std::memcpy(&lanes, kLaneLists.lanes[bits], 8);
-      lanes += uint64_t(group) * 0x0101010101010101u;
-      std::memcpy(list + listed, &lanes, 8);
+      uint64_t positions;
+      std::memcpy(&positions, kLaneLists.lanes[bits], 8);
+      positions += lanes;
+      std::memcpy(list + listed, &positions, 8);
       listed += kLaneLists.count[bits];
+      lanes += 0x0808080808080808u;
     }
   }
-  return listed;
+  return int32_t(listed);
+}
+
+// The listed pixels' first three samples and values side by side, four
+// bytes a pixel: the first wide ones read as four bytes whole.
+inline void GatherListed(const uint8_t *row, int32_t step,
+                         const uint16_t *value, const uint8_t *list,
+                         int32_t wide, int32_t listed, uint8_t *pixels,
+                         uint16_t *values) {
+  for (int32_t k = 0; k < wide; ++k) {
+    const uint32_t i = list[k];
+    std::memcpy(pixels + 4 * k, row + ptrdiff_t(i) * step, 4);
+    values[k] = value[i];
+  }
+  for (int32_t k = wide; k < listed; ++k) {
+    const uint32_t i = list[k];
+    std::memcpy(pixels + 4 * k, row + ptrdiff_t(i) * step, 3);
+    values[k] = value[i];
+  }
+}
+
+// And back, the first wide ones written as four bytes.
+inline void ScatterListed(const uint8_t *pixels, const uint8_t *list,
+                          int32_t wide, int32_t listed, uint8_t *row,
+                          int32_t step) {
+  for (int32_t k = 0; k < wide; ++k) {
+    std::memcpy(row + ptrdiff_t(list[k]) * step, pixels + 4 * k, 4);
+  }
+  for (int32_t k = wide; k < listed; ++k) {
+    std::memcpy(row + ptrdiff_t(list[k]) * step, pixels + 4 * k, 3);
+  }
+}
+
+// Every pixel of three samples in whole vectors through ColoursBack8.
+template <class O>
+void WholeBack8(const uint8_t *source, const uint16_t *value,
+                uint8_t *destination, int32_t count) {
+  Vec<O> r, g, b;
+  for (int32_t i = 0; i + O::kLanes <= count; i += O::kLanes) {
+    LoadRgb<O>(source + 3 * i, 3, r, g, b);
+    ColoursBack8<O>(r, g, b, O::Load(value + i));
+    StoreRgb<O>(r, g, b, destination + 3 * i, 3);
+  }
+}
+
+// The listed pixels of a row through ColoursBack8, side by side: the
+// others' first three samples are already in place. Whole pixels of
+// four samples are read as four bytes, and so are those of three but
+// the row's last, whose fourth byte is the next pixel's red: written
+// back as the destination holds it, or before the next pixel's own
+// result.
+template <class O>
+void ListedBack8(const uint8_t *source, int32_t pixelStep,
+                 const uint16_t *value, const uint8_t *list, int32_t listed,
+                 uint8_t *destination, int32_t count) {
+  constexpr int32_t kLanes = O::kLanes;
+  alignas(32) uint8_t pixels[4 * (256 + kMaxLanes)];
+  alignas(32) uint16_t values[256 + kMaxLanes];
+  const int32_t wideOut =
+      pixelStep == 3 ? listed - (listed > 0 && list[listed - 1] == count - 1)
+                     : 0;
+  GatherListed(source, pixelStep, value, list,
+               pixelStep == 3 ? wideOut : listed, listed, pixels, values);
+  const int32_t end = (listed + kLanes - 1) / kLanes * kLanes;
+  std::memset(pixels + 4 * listed, 0, size_t(end - listed) * 4);
+  std::memset(values + listed, 0, size_t(end - listed) * 2);
+  Vec<O> r, g, b;
+  for (int32_t k = 0; k < end; k += kLanes) {
+    LoadRgb<O>(pixels + 4 * k, 4, r, g, b);
+    ColoursBack8<O>(r, g, b, O::Load(values + k));
+    StoreRgb<O>(r, g, b, pixels + 4 * k, 4);
+  }
+  ScatterListed(pixels, list, wideOut, listed, destination, pixelStep);
+}
+
+// The first three samples of pixels from to end copied.
+inline void CopyRgb8(const uint8_t *source, int32_t pixelStep,
+                     uint8_t *destination, int32_t from, int32_t end) {
+  if (pixelStep == 3) {
+    std::memcpy(destination + 3 * from, source + 3 * from,
+                size_t(end - from) * 3);
+    return;
+  }
+  for (int32_t i = from; i < end; ++i) {
+    std::memcpy(destination + ptrdiff_t(i) * pixelStep,
+                source + ptrdiff_t(i) * pixelStep, 3);
+  }
 }
 
 template <class O>
 void ColoursThrough8(const uint8_t *source, int32_t pixelStep,
                      const uint16_t *before, const uint16_t *value,
                      uint8_t *destination, int32_t count) {
-  constexpr int32_t kLanes = O::kLanes;
   alignas(32) uint8_t list[256 + 8];
   const int32_t listed = ListChanged<O>(before, value, count, list);
-  Vec<O> r, g, b;
-  if (2 * listed > count) {
-    // Most pixels changed: all of them converted, in place.
-    int32_t i = 0;
-    for (; i + kLanes <= count; i += kLanes) {
-      const ptrdiff_t at = ptrdiff_t(i) * pixelStep;
-      LoadRgb<O>(source + at, pixelStep, r, g, b);
-      ColoursBack8<O>(r, g, b, O::Load(value + i));
-      StoreRgb<O>(r, g, b, destination + at, pixelStep);
-    }
-    if (i < count) {
-      const ptrdiff_t at = ptrdiff_t(i) * pixelStep;
-      GatherRgb<O>(source + at, pixelStep, count - i, r, g, b);
-      ColoursBack8<O>(r, g, b, LoadPart<O>(value + i, count - i));
-      ScatterRgb<O>(r, g, b, destination + at, pixelStep, count - i);
-    }
-    return;
-  }
-  if (pixelStep == 3) {
-    std::memcpy(destination, source, size_t(count) * 3);
-  } else {
-    for (int32_t i = 0; i < count; ++i) {
-      std::memcpy(destination + ptrdiff_t(i) * pixelStep,
-                  source + ptrdiff_t(i) * pixelStep, 3);
-    }
-  }
-  // The changed pixels side by side, four bytes each, converted there
-  // and put back. Whole pixels of four samples are read as four bytes,
-  // and so are those of three but the row's last, whose fourth byte is
-  // the next pixel's red: written back as the copy holds it, or before
-  // the next pixel's own result.
-  alignas(32) uint8_t pixels[4 * (256 + kMaxLanes)];
-  alignas(32) uint16_t values[256 + kMaxLanes];
-  const int32_t wideOut =
-      pixelStep == 3 ? listed - (listed > 0 && list[listed - 1] == count - 1)
-                     : 0;
-  const int32_t wideIn = pixelStep >= 4 ? listed : wideOut;
-  const auto at = [&](int32_t k) { return ptrdiff_t(list[k]) * pixelStep; };
-  for (int32_t k = 0; k < listed; ++k) values[k] = value[list[k]];
-  for (int32_t k = 0; k < wideIn; ++k) {
-    std::memcpy(pixels + 4 * k, source + at(k), 4);
-  }
-  for (int32_t k = wideIn; k < listed; ++k) {
-    std::memcpy(pixels + 4 * k, source + at(k), 3);
-  }
-  const int32_t end = (listed + kLanes - 1) / kLanes * kLanes;
-  std::memset(pixels + 4 * listed, 0, size_t(end - listed) * 4);
-  std::memset(values + listed, 0, size_t(end - listed) * 2);
-  for (int32_t k = 0; k < end; k += kLanes) {
-    LoadRgb<O>(pixels + 4 * k, 4, r, g, b);
-    ColoursBack8<O>(r, g, b, O::Load(values + k));
-    StoreRgb<O>(r, g, b, pixels + 4 * k, 4);
-  }
-  for (int32_t k = 0; k < wideOut; ++k) {
-    std::memcpy(destination + at(k), pixels + 4 * k, 4);
-  }
-  for (int32_t k = wideOut; k < listed; ++k) {
-    std::memcpy(destination + at(k), pixels + 4 * k, 3);
-  }
+  // Where most pixels of three samples changed, all of them in whole
+  // vectors are converted in place, and the row's end as few as changed.
+  const int32_t whole =
+      pixelStep == 3 && 2 * listed > count ? count / O::kLanes * O::kLanes : 0;
+  WholeBack8<O>(source, value, destination, whole);
+  int32_t first = whole == 0 ? 0 : listed;
+  while (first > 0 && list[first - 1] >= whole) --first;
+  CopyRgb8(source, pixelStep, destination, whole, count);
+  ListedBack8<O>(source, pixelStep, value, list + first, listed - first,
+                 destination, count);
 }
 
 // ---------------------------------------------------------------------
@@ -1060,6 +1125,7 @@ constexpr EngineKernels MakeKernels(const char *name) {
                        ColoursTo<O, uint8_t>,
                        ColoursTo<O, uint16_t>,
                        ColoursThrough8<O>,
+                       INT32_MAX,  // every margin
                        BlurRows<O, O>,
                        BlurColumns<O, O>,
                        Sharpen<O>};

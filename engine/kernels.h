@@ -43,6 +43,26 @@ constexpr int32_t kMaxLanes = 32;
 // its side, its first pass and its result, kMaxLanes lines at a time.
 constexpr int32_t kBlurScratchValues = (464 + 358 + 256) * kMaxLanes;
 
+// The lanes 0..7 whose bits are set in a byte, in order, and how many:
+// for listing the changed pixels of a row without a branch on the data.
+struct LaneLists {
+  uint8_t lanes[256][8];
+  uint8_t count[256];
+};
+extern const LaneLists kLaneLists;
+
+constexpr LaneLists MakeLaneLists() {
+  LaneLists lists{};
+  for (int32_t bits = 0; bits < 256; ++bits) {
+    for (int32_t lane = 0; lane < 8; ++lane) {
+      if (bits & (1 << lane)) {
+        lists.lanes[bits][lists.count[bits]++] = uint8_t(lane);
+      }
+    }
+  }
+  return lists;
+}
+
 struct EngineKernels {
   const char *name;
   // Host samples (pixelStep apart, the first three red, green, blue) to
@@ -65,11 +85,13 @@ struct EngineKernels {
                       int32_t pixelStep, int32_t count);
   // 8-bit samples to the same samples with their values changed from
   // before to value, hue and saturation kept (source and destination
-  // pixelStep apart alike), at most 256 pixels; null where converting in
-  // and out planes is faster.
+  // pixelStep apart alike), at most 256 pixels; taken for input margins
+  // up to throughMargin, beyond which so many values change that
+  // converting in and out planes is faster.
   void (*coloursThrough8)(const uint8_t *source, int32_t pixelStep,
                           const uint16_t *before, const uint16_t *value,
                           uint8_t *destination, int32_t count);
+  int32_t throughMargin;
   // The row pass: rows lines of values (valueStride apart, each starting
   // margin values before the first output) into rows of columns blurred
   // values. Reads and writes whole strips of lines: the value rows up to

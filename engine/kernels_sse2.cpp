@@ -335,6 +335,9 @@ struct Sse2 {
 
 const EngineKernels kSse2Kernels = MakeKernels<Sse2>("SSE2");
 
+// One copy for every instruction set's kernels.
+constexpr LaneLists kLaneLists = MakeLaneLists();
+
 #include "engine/gray_bodies.h"
 
 const GrayKernels kSse2GrayKernels = MakeGrayKernels<Sse2>();

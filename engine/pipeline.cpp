@@ -90,7 +90,7 @@ Conversions<uint16_t> ConversionsOf(const HostTile &tile, uint16_t) {
 template <typename Sample>
 bool ColoursOnTheWayOut(const HostTile &tile) {
   return sizeof(Sample) == 1 && !tile.gray &&
-         Kernels().coloursThrough8 != nullptr &&
+         GetTileGeometry(tile.outRect).margin <= Kernels().throughMargin &&
          !CurrentTables().colourWeighted;
 }
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstring>
@@ -96,9 +97,9 @@ TEST(ColourSpace, Every8BitColourComesBackUnchangedOnEveryPath) {
           changed[i] = {expected[i].hue, expected[i].saturation, now[i]};
         }
         reference::WorkToRgb8(changed.data(), expectedBack.data(), 3, 65536);
-        for (int32_t i = 0; i < 65536; i += 256) {
+        for (int32_t i = 0; i < 65536; i += 250) {  // rows with short ends
           Kernels().coloursThrough8(&rgb[3 * i], 3, &before[i], &now[i],
-                                    &back[3 * i], 256);
+                                    &back[3 * i], std::min(250, 65536 - i));
         }
         ASSERT_EQ(back, expectedBack) << "red " << r << ", pass " << pass;
       }
