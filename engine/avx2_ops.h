@@ -47,7 +47,57 @@ constexpr ShuffleMasks MakeShuffleMasks(int32_t elementBytes) {
 }
 
 constexpr ShuffleMasks kBytes8 = MakeShuffleMasks(1);
-constexpr ShuffleMasks kBytes16 = MakeShuffleMasks(2);
+
+// Words of runs of eight three-sample pixels of 16 bits, two runs side
+// by side in the 128-bit halves of three vectors (words 8 k.. of each run
+// in vector k). Word i of vector k holds channel (8 k + i) mod 3, so two
+// word blends gather a channel into one vector, and a byte shuffle puts
+// its elements in order; element e sits at word (3 e + channel) mod 8.
+constexpr int32_t ChannelWords(int32_t chunk, int32_t channel) {
+  int32_t mask = 0;
+  for (int32_t i = 0; i < 8; ++i) {
+    if ((8 * chunk + i) % 3 == channel) mask |= 1 << i;
+  }
+  return mask;
+}
+
+struct WordShuffles {
+  alignas(32) int8_t split[3][32];  // the channel's words into order
+  alignas(32) int8_t join[3][32];   // and back
+};
+
+constexpr WordShuffles MakeWordShuffles() {
+  WordShuffles shuffles{};
+  for (int32_t channel = 0; channel < 3; ++channel) {
+    for (int32_t byte = 0; byte < 32; ++byte) {
+      const int32_t word = byte % 16 / 2, half = byte - byte % 16;
+      const int32_t place = (3 * word + channel) % 8;
+      shuffles.split[channel][byte] = int8_t(2 * place + byte % 2);
+      shuffles.join[channel][half + 2 * place + byte % 2] =
+          int8_t(2 * word + byte % 2);
+    }
+  }
+  return shuffles;
+}
+
+constexpr WordShuffles kWords = MakeWordShuffles();
+
+template <int32_t kChannel>
+inline __m256i SplitWords3(__m256i x0, __m256i x1, __m256i x2) {
+  const __m256i words =
+      _mm256_blend_epi16(_mm256_blend_epi16(x0, x1, ChannelWords(1, kChannel)),
+                         x2, ChannelWords(2, kChannel));
+  return _mm256_shuffle_epi8(
+      words, _mm256_load_si256(
+                 reinterpret_cast<const __m256i *>(kWords.split[kChannel])));
+}
+
+template <int32_t kChunk>
+inline __m256i JoinWords3(const __m256i (&placed)[3]) {
+  return _mm256_blend_epi16(
+      _mm256_blend_epi16(placed[0], placed[1], ChannelWords(kChunk, 1)),
+      placed[2], ChannelWords(kChunk, 2));
+}
 
 inline __m128i Mask(const int8_t (&bytes)[16]) {
   return _mm_load_si128(reinterpret_cast<const __m128i *>(bytes));
@@ -139,6 +189,7 @@ struct Avx2 {
   static V MulHi16u(V a, V b) { return _mm256_mulhi_epu16(a, b); }
   static V MulLo16(V a, V b) { return _mm256_mullo_epi16(a, b); }
   static V MulHrs16(V a, V b) { return _mm256_mulhrs_epi16(a, b); }
+  static V Abs16(V a) { return _mm256_abs_epi16(a); }
 
   // 32-bit lanes, unpacked within each 128-bit half; Narrow and
   // MulWide16u use the same order, so the lanes meet again unmoved.
@@ -147,6 +198,11 @@ struct Avx2 {
     hi = _mm256_unpackhi_epi16(a, _mm256_setzero_si256());
   }
   static V Narrow(V lo, V hi) { return _mm256_packus_epi32(lo, hi); }
+  // 32-bit lanes of low and high halves, in Widen's order.
+  static void Interleave16(V low, V high, V &lo, V &hi) {
+    lo = _mm256_unpacklo_epi16(low, high);
+    hi = _mm256_unpackhi_epi16(low, high);
+  }
   static void MulWide16u(V a, V b, V &lo, V &hi) {
     const V low = _mm256_mullo_epi16(a, b), high = _mm256_mulhi_epu16(a, b);
     lo = _mm256_unpacklo_epi16(low, high);
@@ -319,11 +375,17 @@ struct Avx2 {
   }
 
   static bool LoadRgb(const uint16_t *p, int32_t step, V &r, V &g, V &b) {
-    __m128i lo[3], hi[3];
     if (step == 3) {
-      Split3(reinterpret_cast<const uint8_t *>(p), kBytes16, lo);
-      Split3(reinterpret_cast<const uint8_t *>(p + 24), kBytes16, hi);
-    } else if (step == 4) {
+      V x[3];
+      for (int32_t k = 0; k < 3; ++k)
+        x[k] = Join(LoadHalf(p + 8 * k), LoadHalf(p + 24 + 8 * k));
+      r = SplitWords3<0>(x[0], x[1], x[2]);
+      g = SplitWords3<1>(x[0], x[1], x[2]);
+      b = SplitWords3<2>(x[0], x[1], x[2]);
+      return true;
+    }
+    __m128i lo[3], hi[3];
+    if (step == 4) {
       for (int32_t half = 0; half < 2; ++half) {
         __m128i q[4];
         for (int32_t i = 0; i < 4; ++i) {
@@ -383,14 +445,18 @@ struct Avx2 {
 
   static bool StoreRgb(uint16_t *p, int32_t step, V r, V g, V b) {
     if (step == 3) {
-      const __m128i lo[3] = {_mm256_castsi256_si128(r),
-                             _mm256_castsi256_si128(g),
-                             _mm256_castsi256_si128(b)};
-      const __m128i hi[3] = {_mm256_extracti128_si256(r, 1),
-                             _mm256_extracti128_si256(g, 1),
-                             _mm256_extracti128_si256(b, 1)};
-      Join3(lo, kBytes16, reinterpret_cast<uint8_t *>(p));
-      Join3(hi, kBytes16, reinterpret_cast<uint8_t *>(p + 24));
+      const auto place = [](V v, int32_t channel) {
+        return _mm256_shuffle_epi8(
+            v, _mm256_load_si256(
+                   reinterpret_cast<const __m256i *>(kWords.join[channel])));
+      };
+      const V placed[3] = {place(r, 0), place(g, 1), place(b, 2)};
+      const V chunks[3] = {JoinWords3<0>(placed), JoinWords3<1>(placed),
+                           JoinWords3<2>(placed)};
+      for (int32_t k = 0; k < 3; ++k) {
+        StoreHalf(p + 8 * k, _mm256_castsi256_si128(chunks[k]));
+        StoreHalf(p + 24 + 8 * k, _mm256_extracti128_si256(chunks[k], 1));
+      }
       return true;
     }
     if (step != 4) return false;

@@ -287,20 +287,113 @@ inline void Extremes8(Vec<O> saturation, Vec<O> value, Vec<O> &hi, Vec<O> &lo) {
   lo = O::template Srli16<4>(O::Add16(high, O::Set16(8)));
 }
 
+// 16-bit samples within the host's range, the usual case; false, with
+// nothing set, where a sample is past 32768. The quotients are guessed
+// from float reciprocals with their constant factors folded in, then
+// corrected in 16-bit lanes.
+template <class O>
+inline bool ColourOfDeepRgb(Vec<O> r, Vec<O> g, Vec<O> b, Vec<O> &hue,
+                            Vec<O> &saturation, Vec<O> &value) {
+  using Order = SampleOrder<O, true>;
+  const Order order(r, g, b);
+  // Extremes and middle in the order's lanes, whose differences are the
+  // samples' differences, flipped or not.
+  const auto larger = [](Vec<O> x, Vec<O> y) {
+    if constexpr (Order::kFlip) return O::Max16s(x, y);
+    return O::Max16u(x, y);
+  };
+  const auto smaller = [](Vec<O> x, Vec<O> y) {
+    if constexpr (Order::kFlip) return O::Min16s(x, y);
+    return O::Min16u(x, y);
+  };
+  const Vec<O> upper = larger(order.r, order.g);
+  const Vec<O> lower = smaller(order.r, order.g);
+  const Vec<O> top = larger(upper, order.b), bottom = smaller(lower, order.b);
+  const Vec<O> largest = Order::kFlip ? O::Xor(top, O::Set16(-32768)) : top;
+  if (!O::AllAtMost16u(largest, 32768)) return false;
+  value = ValueOfLargest<O, true>(largest);
+  const Vec<O> range = O::Sub16(top, bottom);
+  // The middle channel minus the smallest: a.
+  const Vec<O> rise = O::Sub16(larger(lower, smaller(upper, order.b)), bottom);
+
+  // The six hue rows by three tests: g > r; then, on that side, whether
+  // the row lies past the sector that starts there, and if so which way.
+  // As (g > r, past, turn): (0, 0, -) red to yellow, q; (0, 1, 0) magenta
+  // to red, 1530 - q; (0, 1, 1) blue to magenta, 1020 + q; (1, 0, -) cyan
+  // to blue, 1020 - q; (1, 1, 0) green to cyan, 510 + q; (1, 1, 1)
+  // yellow to green, 510 - q.
+  const Vec<O> gOverR = Order::Greater(order.g, order.r);
+  const Vec<O> past = O::Select(gOverR, Order::Greater(order.g, order.b),
+                                Order::Greater(order.b, order.g));
+  const Vec<O> turn = O::Select(gOverR, Order::Greater(order.r, order.b),
+                                Order::Greater(order.b, order.r));
+  const Vec<O> base =
+      O::Add16(O::And(O::Xor(gOverR, past), O::Set16(1020)),
+               O::And(O::AndNot(O::AndNot(gOverR, turn), past), O::Set16(510)));
+  const Vec<O> negative = O::Xor(gOverR, O::AndNot(turn, past));
+
+  // q = (floor(d / 2) + 255 a) / d and the saturation (floor(max / 2) +
+  // 1024 d) / max, guessed as 255 a rcp(d) and d rcp(max / 1024) plus
+  // 11/12, truncated. The reciprocals are within 1.5 x 2^-12 of 1 / d,
+  // so the products are within 0.094 and 0.376 of 255 a / d and 1024 d /
+  // max; the halves add 1/3 to 1/2 to those where the divisor is 2 or
+  // more, and nothing to the whole quotients where it is 1: every guess
+  // is the quotient or one more. A grey's range of 0 is nudged, and
+  // black's max taken as 1, so that no lane divides 0 by 0.
+  Vec<O> riseLo, riseHi, rangeLo, rangeHi, maxLo, maxHi;
+  O::MulWide16u(rise, O::Set16(255), riseLo, riseHi);
+  O::Widen(range, rangeLo, rangeHi);
+  // max / 1024 exactly from its bits: 2^13 + max / 1024 less 2^13.
+  O::Interleave16(O::Max16u(largest, O::Set16(1)), O::Set16(0x4600), maxLo,
+                  maxHi);
+  const Vec<O> nudge = O::SetF(1.0f / (1 << 20)), bias = O::SetF(11.0f / 12);
+  const auto guess = [&](Vec<O> rise32, Vec<O> range32, Vec<O> max32,
+                         Vec<O> &ratio, Vec<O> &fraction) {
+    const Vec<O> d = O::FloatOf32(range32);
+    ratio = O::Trunc32(O::AddF(
+        O::MulF(O::FloatOf32(rise32), O::Reciprocal(O::AddF(d, nudge))), bias));
+    fraction = O::Trunc32(O::AddF(
+        O::MulF(d, O::Reciprocal(O::SubF(max32, O::SetF(8192.0f)))), bias));
+  };
+  Vec<O> ratioLo, ratioHi, fractionLo, fractionHi;
+  guess(riseLo, rangeLo, maxLo, ratioLo, fractionLo);
+  guess(riseHi, rangeHi, maxHi, ratioHi, fractionHi);
+  const Vec<O> ratio = CorrectQuotient16<O>(
+      O::NarrowSmall(ratioLo, ratioHi),
+      O::Add16(O::MulLo16(rise, O::Set16(255)), O::template Srli16<1>(range)),
+      range);
+  saturation = CorrectQuotient16<O>(
+      O::NarrowSmall(fractionLo, fractionHi),
+      O::Add16(O::template Srli16<1>(largest), O::template Slli16<10>(range)),
+      largest);
+
+  hue = O::Add16(base, O::Sub16(O::Xor(ratio, negative), negative));
+  // 1530 - 0 on the magenta side of red is red.
+  hue = O::AndNot(O::CmpEq16(hue, O::Set16(1530)), hue);
+  return true;
+}
+
+template <class O, bool kDeep>
+inline void ColourOfSamples(Vec<O> r, Vec<O> g, Vec<O> b, Vec<O> &hue,
+                            Vec<O> &saturation, Vec<O> &value) {
+  if (kDeep && ColourOfDeepRgb<O>(r, g, b, hue, saturation, value)) return;
+  ColourOfRgb<O, kDeep>(r, g, b, hue, saturation, value);
+}
+
 template <class O, bool kDeep>
 inline void RgbOfColour(Vec<O> hue, Vec<O> saturation, Vec<O> value, Vec<O> &r,
                         Vec<O> &g, Vec<O> &b) {
   Vec<O> hi, lo;
   if (kDeep) {
     // Largest and smallest channel, as Extremes8 for 8 bits.
-    Vec<O> productLo, productHi;  // value x (1024 - saturation), below 2^21
-    O::MulWide16u(value, O::Sub16(O::Set16(1024), saturation), productLo,
-                  productHi);
     hi = O::template Slli16<5>(value);
-    // ((1024 - s) 32 v + 512) >> 10 is (v (1024 - s) + 16) >> 5.
-    const Vec<O> sixteen = O::Set32(16);
-    lo = O::Narrow(O::template Srli32<5>(O::Add32(productLo, sixteen)),
-                   O::template Srli32<5>(O::Add32(productHi, sixteen)));
+    // ((1024 - s) 32 v + 512) >> 10 is ((1024 - s) 32 hi + 16384) >> 15,
+    // a rounding high multiply, whose factors reach 32768 only at
+    // saturation 0 and value 1024. Read as -32768 there, either one
+    // negates the product, which the absolute value then takes back; both
+    // give 32768, which reads as itself.
+    lo = O::Abs16(O::MulHrs16(
+        O::template Slli16<5>(O::Sub16(O::Set16(1024), saturation)), hi));
   } else {
     Extremes8<O>(saturation, value, hi, lo);
   }
@@ -322,11 +415,11 @@ inline void RgbOfColour(Vec<O> hue, Vec<O> saturation, Vec<O> value, Vec<O> &r,
   // sectors, falling from hi in odd ones, by t = floor(((hi - lo) f +
   // 16384) / 32768), a rounding high multiply. (From the sector's end,
   // as hi + e with e for f - 32768, rising is the same lo + t.) A 16-bit
-  // span of 32768 does not fit a signed lane; it only occurs with lo = 0,
-  // where t is f itself.
+  // span of 32768 reads as -32768 and gives -f, whose absolute value is
+  // t; f is below 32768.
   const Vec<O> span = O::Sub16(hi, lo);
   Vec<O> t = O::MulHrs16(span, f);
-  if (kDeep) t = O::Select(O::CmpEq16(span, O::Set16(-32768)), f, t);
+  if (kDeep) t = O::Abs16(t);
   const Vec<O> odd = O::template Srai16<15>(O::template Slli16<15>(sector));
   // Odd sectors swap the first two of (hi, moving, lo) as sector 0 has
   // them; each pair of sectors then turns the three one place further.
@@ -429,7 +522,7 @@ void ColoursFrom(const Sample *source, int32_t pixelStep, uint16_t *hue,
   int32_t i = 0;
   for (; i + kLanes <= count; i += kLanes) {
     LoadRgb<O>(source + ptrdiff_t(i) * pixelStep, pixelStep, r, g, b);
-    ColourOfRgb<O, kDeep>(r, g, b, h, s, v);
+    ColourOfSamples<O, kDeep>(r, g, b, h, s, v);
     O::Store(hue + i, h);
     O::Store(saturation + i, s);
     O::Store(value + i, v);
@@ -437,7 +530,7 @@ void ColoursFrom(const Sample *source, int32_t pixelStep, uint16_t *hue,
   if (i < count) {
     GatherRgb<O>(source + ptrdiff_t(i) * pixelStep, pixelStep, count - i, r, g,
                  b);
-    ColourOfRgb<O, kDeep>(r, g, b, h, s, v);
+    ColourOfSamples<O, kDeep>(r, g, b, h, s, v);
     StorePart<O>(hue + i, h, count - i);
     StorePart<O>(saturation + i, s, count - i);
     StorePart<O>(value + i, v, count - i);

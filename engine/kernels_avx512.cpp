@@ -180,6 +180,7 @@ struct Avx512 {
   static V MulHi16u(V a, V b) { return _mm512_mulhi_epu16(a, b); }
   static V MulLo16(V a, V b) { return _mm512_mullo_epi16(a, b); }
   static V MulHrs16(V a, V b) { return _mm512_mulhrs_epi16(a, b); }
+  static V Abs16(V a) { return _mm512_abs_epi16(a); }
 
   // 32-bit lanes, unpacked within each 128-bit quarter; Narrow and
   // MulWide16u use the same order.
@@ -189,6 +190,10 @@ struct Avx512 {
   }
   static V Narrow(V lo, V hi) { return _mm512_packus_epi32(lo, hi); }
   static V NarrowSmall(V lo, V hi) { return _mm512_packus_epi32(lo, hi); }
+  static void Interleave16(V low, V high, V &lo, V &hi) {
+    lo = _mm512_unpacklo_epi16(low, high);
+    hi = _mm512_unpackhi_epi16(low, high);
+  }
   static void MulWide16u(V a, V b, V &lo, V &hi) {
     const V low = _mm512_mullo_epi16(a, b), high = _mm512_mulhi_epu16(a, b);
     lo = _mm512_unpacklo_epi16(low, high);

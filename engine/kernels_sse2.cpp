@@ -134,6 +134,8 @@ struct Sse2 {
         _mm_add_epi16(_mm_srli_epi16(low, 14), _mm_set1_epi16(1)), 1);
     return _mm_add_epi16(_mm_add_epi16(high, high), carry);
   }
+  // -32768 stays as it is, as with SSSE3's pabsw.
+  static V Abs16(V a) { return _mm_max_epi16(a, _mm_sub_epi16(Zero(), a)); }
 
   // 32-bit lanes: lanes 0-3 in lo, 4-7 in hi.
   static void Widen(V a, V &lo, V &hi) {
@@ -144,6 +146,10 @@ struct Sse2 {
   static V Narrow(V lo, V hi) {
     return _mm_packs_epi32(_mm_srai_epi32(_mm_slli_epi32(lo, 16), 16),
                            _mm_srai_epi32(_mm_slli_epi32(hi, 16), 16));
+  }
+  static void Interleave16(V low, V high, V &lo, V &hi) {
+    lo = _mm_unpacklo_epi16(low, high);
+    hi = _mm_unpackhi_epi16(low, high);
   }
   static void MulWide16u(V a, V b, V &lo, V &hi) {
     const V low = _mm_mullo_epi16(a, b), high = _mm_mulhi_epu16(a, b);

@@ -158,6 +158,44 @@ TEST(ColourSpace, SixteenBitComesBackOnTheValueGrid) {
   }
 }
 
+// 16-bit conversions on every kernel path as the reference makes them:
+// colours whose quotients lie nearest their largest (where a guessed
+// quotient strays furthest) for every largest channel, in all six hue
+// rows and past the host's range; every hue at the ends of saturation
+// and value.
+TEST(ColourSpace, SixteenBitAsTheReferenceOnEveryPath) {
+  std::vector<uint16_t> rgb;
+  for (uint32_t m = 1, k = 0; m <= 65535; m += m < 32768 ? 1 : 61) {
+    for (uint32_t i = 0; i < 4; ++i) {
+      for (uint32_t j = 0; j < 16 && i + j <= m; ++j, ++k) {
+        const uint16_t c[3] = {uint16_t(m), uint16_t(m - i), uint16_t(j)};
+        const uint32_t turn = k % 3, swap = k / 3 % 2;
+        rgb.insert(rgb.end(), {c[turn], c[(turn + 1 + swap) % 3],
+                               c[(turn + 2 - swap) % 3]});
+      }
+    }
+  }
+  std::vector<WorkPixel> work;
+  for (uint16_t s : {0, 1, 2, 511, 1023, 1024})
+    for (uint16_t v : {0, 1, 2, 511, 1023, 1024})
+      for (uint16_t h = 0; h < 1530; ++h) work.push_back({h, s, v});
+  const int32_t n = int32_t(rgb.size() / 3), w = int32_t(work.size());
+  std::vector<WorkPixel> expected(n), got(n);
+  std::vector<uint16_t> expectedRgb(3 * w), gotRgb(3 * w);
+  reference::RgbToWork16(rgb.data(), 3, expected.data(), n);
+  reference::WorkToRgb16(work.data(), expectedRgb.data(), 3, w);
+  const SimdPath chosen = CurrentSimdPath();
+  for (SimdPath path : kSimdPaths) {
+    if (!UseSimdPath(path)) continue;
+    RgbToWork16(rgb.data(), 3, got.data(), n);
+    WorkToRgb16(work.data(), gotRgb.data(), 3, w);
+    EXPECT_EQ(std::memcmp(got.data(), expected.data(), 6 * size_t(n)), 0)
+        << SimdPathName(path);
+    EXPECT_EQ(gotRgb, expectedRgb) << SimdPathName(path);
+  }
+  UseSimdPath(chosen);
+}
+
 TEST(ColourSpace, InverseExamples) {
   Triple brown = ToWork<uint8_t>({128, 64, 32});
   brown[2] = 600;  // hue and saturation stay, all channels scale
