@@ -194,44 +194,26 @@ inline Chroma<O> ChromaOfRgb(Vec<O> r, Vec<O> g, Vec<O> b) {
   const Vec<O> hueHi = hueNumerator(middleHi, rangeHi);
   const Vec<O> satLo = saturationNumerator(largestLo, rangeLo);
   const Vec<O> satHi = saturationNumerator(largestHi, rangeHi);
-  // While every divisor is at most 32768 (from samples within the host's
-  // range), both remainders fit signed 16-bit lanes, and so do the
-  // numerators modulo 2^16.
-  if (O::AllAtMost16u(largest, 32768)) {
-    const Vec<O> hue16 =
-        O::Add16(O::Sub16(O::template Slli16<8>(middle), middle),
-                 O::template Srli16<1>(range));
-    const Vec<O> saturation16 =
-        O::Add16(O::template Srli16<1>(largest), O::template Slli16<10>(range));
-    ratio =
-        CorrectQuotient16<O>(O::NarrowSmall(GuessQuotient<O>(hueLo, divisorLo),
-                                            GuessQuotient<O>(hueHi, divisorHi)),
-                             hue16, divisor);
-    saturation = CorrectQuotient16<O>(
-        O::NarrowSmall(GuessQuotient<O>(satLo, largestDivisorLo),
-                       GuessQuotient<O>(satHi, largestDivisorHi)),
-        saturation16, largestDivisor);
-  } else {
-    // The hue's numerator and every product q d stay below 2^24, so the
-    // remainder is exact in floats.
-    const auto correctHue = [](Vec<O> n, Vec<O> d) {
-      const Vec<O> nf = O::FloatOf32(n), df = O::FloatOf32(d);
-      const Vec<O> q =
-          O::Trunc32(O::AddF(O::MulF(nf, O::Reciprocal(df)), O::SetF(0.5f)));
-      const Vec<O> remainder = O::SubF(nf, O::MulF(O::FloatOf32(q), df));
-      return O::Add32(q, O::CmpLtF(remainder, O::SetF(0.0f)));
-    };
-    ratio = O::NarrowSmall(correctHue(hueLo, divisorLo),
-                           correctHue(hueHi, divisorHi));
-    // The saturation's numerator reaches 2^26: its remainder in integers.
-    const auto correct = [](Vec<O> n, Vec<O> m) {
-      const Vec<O> q = GuessQuotient<O>(n, m);
-      const Vec<O> remainder = O::Sub32(n, O::MulLo32(q, m));
-      return O::Add32(q, O::CmpGt32(O::Set32(0), remainder));
-    };
-    saturation = O::NarrowSmall(correct(satLo, largestDivisorLo),
-                                correct(satHi, largestDivisorHi));
-  }
+  // 16-bit samples come here only where some lie past the host's range
+  // (ColourOfDeepRgb takes the others). The hue's numerator and every
+  // product q d stay below 2^24, so the remainder is exact in floats.
+  const auto correctHue = [](Vec<O> n, Vec<O> d) {
+    const Vec<O> nf = O::FloatOf32(n), df = O::FloatOf32(d);
+    const Vec<O> q =
+        O::Trunc32(O::AddF(O::MulF(nf, O::Reciprocal(df)), O::SetF(0.5f)));
+    const Vec<O> remainder = O::SubF(nf, O::MulF(O::FloatOf32(q), df));
+    return O::Add32(q, O::CmpLtF(remainder, O::SetF(0.0f)));
+  };
+  ratio = O::NarrowSmall(correctHue(hueLo, divisorLo),
+                         correctHue(hueHi, divisorHi));
+  // The saturation's numerator reaches 2^26: its remainder in integers.
+  const auto correct = [](Vec<O> n, Vec<O> m) {
+    const Vec<O> q = GuessQuotient<O>(n, m);
+    const Vec<O> remainder = O::Sub32(n, O::MulLo32(q, m));
+    return O::Add32(q, O::CmpGt32(O::Set32(0), remainder));
+  };
+  saturation = O::NarrowSmall(correct(satLo, largestDivisorLo),
+                              correct(satHi, largestDivisorHi));
   return chroma;
 }
 

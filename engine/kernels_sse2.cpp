@@ -47,25 +47,32 @@ inline void Join3Bytes(__m128i r, __m128i g, __m128i b, uint8_t *p) {
   _mm_storel_epi64(reinterpret_cast<__m128i *>(p + 16), rest);
 }
 
-// Channels of 16-bit samples back into three-sample pixels: three
-// riffles undone, each taking the even words and the odd ones (packs
-// keep every bit pattern of sign-extended words).
+// Channels of 16-bit samples back into three-sample pixels by pairs of
+// words: red and green, green and blue, and blue with the next pixel's
+// red. The three vectors of pixels are rg0 br0 gb1 rg2, br2 gb3 rg4 br4
+// and gb5 rg6 br6 gb7, each put together by three float shuffles.
+template <int kLow0, int kLow1, int kHigh0, int kHigh1>
+inline __m128i PickPairs(__m128i a, __m128i b, __m128i c, __m128i d) {
+  const __m128 low = _mm_shuffle_ps(_mm_castsi128_ps(a), _mm_castsi128_ps(b),
+                                    _MM_SHUFFLE(kLow1, kLow1, kLow0, kLow0));
+  const __m128 high =
+      _mm_shuffle_ps(_mm_castsi128_ps(c), _mm_castsi128_ps(d),
+                     _MM_SHUFFLE(kHigh1, kHigh1, kHigh0, kHigh0));
+  return _mm_castps_si128(_mm_shuffle_ps(low, high, _MM_SHUFFLE(2, 0, 2, 0)));
+}
+
 inline void Join3Words(__m128i r, __m128i g, __m128i b, uint16_t *p) {
-  const auto even = [](__m128i x) {
-    return _mm_srai_epi32(_mm_slli_epi32(x, 16), 16);
-  };
-  const auto odd = [](__m128i x) { return _mm_srai_epi32(x, 16); };
-  for (int32_t round = 0; round < 3; ++round) {
-    const __m128i n0 = _mm_packs_epi32(even(r), even(g));
-    const __m128i n1 = _mm_packs_epi32(even(b), odd(r));
-    const __m128i n2 = _mm_packs_epi32(odd(g), odd(b));
-    r = n0;
-    g = n1;
-    b = n2;
-  }
-  _mm_storeu_si128(reinterpret_cast<__m128i *>(p), r);
-  _mm_storeu_si128(reinterpret_cast<__m128i *>(p + 8), g);
-  _mm_storeu_si128(reinterpret_cast<__m128i *>(p + 16), b);
+  const __m128i rg0 = _mm_unpacklo_epi16(r, g), rg1 = _mm_unpackhi_epi16(r, g);
+  const __m128i gb0 = _mm_unpacklo_epi16(g, b), gb1 = _mm_unpackhi_epi16(g, b);
+  const __m128i next = _mm_srli_si128(r, 2);
+  const __m128i br0 = _mm_unpacklo_epi16(b, next);
+  const __m128i br1 = _mm_unpackhi_epi16(b, next);
+  _mm_storeu_si128(reinterpret_cast<__m128i *>(p),
+                   PickPairs<0, 0, 1, 2>(rg0, br0, gb0, rg0));
+  _mm_storeu_si128(reinterpret_cast<__m128i *>(p + 8),
+                   PickPairs<2, 3, 0, 0>(br0, gb0, rg1, br1));
+  _mm_storeu_si128(reinterpret_cast<__m128i *>(p + 16),
+                   PickPairs<1, 2, 2, 3>(gb1, rg1, br1, gb1));
 }
 
 struct Sse2 {
