@@ -98,6 +98,20 @@ struct SampleOrder {
   }
 };
 
+// The hue ratio and the saturation guessed from floats as 255 a rcp(d)
+// and d rcp(max / 1024), plus a bias, truncated; rise32 and range32 hold
+// 255 a and d in 32-bit lanes, scaledMax the float of max / 1024. A
+// grey's range of 0 is nudged so that no lane divides 0 by 0.
+template <class O>
+inline void GuessQuotients(Vec<O> rise32, Vec<O> range32, Vec<O> scaledMax,
+                           Vec<O> bias, Vec<O> &ratio, Vec<O> &fraction) {
+  const Vec<O> d = O::FloatOf32(range32);
+  const Vec<O> nudged = O::AddF(d, O::SetF(1.0f / (1 << 20)));
+  ratio = O::Trunc32(
+      O::AddF(O::MulF(O::FloatOf32(rise32), O::Reciprocal(nudged)), bias));
+  fraction = O::Trunc32(O::AddF(O::MulF(d, O::Reciprocal(scaledMax)), bias));
+}
+
 // From 8-bit samples, q = (floor(d / 2) + 255 a) / d and the saturation
 // (floor(max / 2) + 1024 d) / max are guessed as 255 a / d and d / (max
 // / 1024) through float reciprocals, plus 1, truncated. The reciprocals
@@ -116,20 +130,12 @@ inline void Quotients8(Vec<O> middle, Vec<O> range, Vec<O> largest,
   O::Widen(rise, riseLo, riseHi);
   O::Widen(range, rangeLo, rangeHi);
   O::Widen(largestDivisor, largestLo, largestHi);
-  const Vec<O> nudge = O::SetF(1.0f / (1 << 20)), bias = O::SetF(1.0f);
-  const Vec<O> scale = O::SetF(1.0f / 1024);
-  const auto guess = [&](Vec<O> rise32, Vec<O> range32, Vec<O> largest32,
-                         Vec<O> &q, Vec<O> &s) {
-    const Vec<O> d = O::FloatOf32(range32);
-    q = O::Trunc32(O::AddF(
-        O::MulF(O::FloatOf32(rise32), O::Reciprocal(O::AddF(d, nudge))), bias));
-    s = O::Trunc32(O::AddF(
-        O::MulF(d, O::Reciprocal(O::MulF(O::FloatOf32(largest32), scale))),
-        bias));
-  };
+  const Vec<O> bias = O::SetF(1.0f), scale = O::SetF(1.0f / 1024);
   Vec<O> qLo, qHi, sLo, sHi;
-  guess(riseLo, rangeLo, largestLo, qLo, sLo);
-  guess(riseHi, rangeHi, largestHi, qHi, sHi);
+  GuessQuotients<O>(riseLo, rangeLo, O::MulF(O::FloatOf32(largestLo), scale),
+                    bias, qLo, sLo);
+  GuessQuotients<O>(riseHi, rangeHi, O::MulF(O::FloatOf32(largestHi), scale),
+                    bias, qHi, sHi);
   // Greys guess 1 for both, which the remainder against a divisor of at
   // least 1 takes back to 0.
   ratio = CorrectQuotient16<O>(O::NarrowSmall(qLo, qHi),
@@ -328,18 +334,12 @@ inline bool ColourOfDeepRgb(Vec<O> r, Vec<O> g, Vec<O> b, Vec<O> &hue,
   // max / 1024 exactly from its bits: 2^13 + max / 1024 less 2^13.
   O::Interleave16(O::Max16u(largest, O::Set16(1)), O::Set16(0x4600), maxLo,
                   maxHi);
-  const Vec<O> nudge = O::SetF(1.0f / (1 << 20)), bias = O::SetF(11.0f / 12);
-  const auto guess = [&](Vec<O> rise32, Vec<O> range32, Vec<O> max32,
-                         Vec<O> &ratio, Vec<O> &fraction) {
-    const Vec<O> d = O::FloatOf32(range32);
-    ratio = O::Trunc32(O::AddF(
-        O::MulF(O::FloatOf32(rise32), O::Reciprocal(O::AddF(d, nudge))), bias));
-    fraction = O::Trunc32(O::AddF(
-        O::MulF(d, O::Reciprocal(O::SubF(max32, O::SetF(8192.0f)))), bias));
-  };
+  const Vec<O> bias = O::SetF(11.0f / 12), shift = O::SetF(8192.0f);
   Vec<O> ratioLo, ratioHi, fractionLo, fractionHi;
-  guess(riseLo, rangeLo, maxLo, ratioLo, fractionLo);
-  guess(riseHi, rangeHi, maxHi, ratioHi, fractionHi);
+  GuessQuotients<O>(riseLo, rangeLo, O::SubF(maxLo, shift), bias, ratioLo,
+                    fractionLo);
+  GuessQuotients<O>(riseHi, rangeHi, O::SubF(maxHi, shift), bias, ratioHi,
+                    fractionHi);
   const Vec<O> ratio = CorrectQuotient16<O>(
       O::NarrowSmall(ratioLo, ratioHi),
       O::Add16(O::MulLo16(rise, O::Set16(255)), O::template Srli16<1>(range)),
