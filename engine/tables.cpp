@@ -2,8 +2,11 @@
 // precision. Every conversion to an integer truncates toward zero, which
 // is what a C++ cast from double does; the expressions keep the order of
 // operations of the definitions, and power and cosine are our own,
-// correctly rounded, so that every build makes the same tables.
+// correctly rounded (or, for power, the library's where that cannot
+// change an entry), so that every build makes the same tables.
 #include "engine/tables.h"
+
+#include <cmath>
 
 #include "engine/dispatch.h"
 #include "engine/table_math.h"
@@ -21,13 +24,29 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 
+// Our own power takes a thousand times as long as the library's, and the
+// tables want some three thousand: the library's, within an ulp or two,
+// truncates to the same integer unless the value lies this close to one,
+// and there our own decides.
+constexpr double kNearInteger = 1e-6;
+
+bool NearInteger(double v) {
+  return std::fabs(v - std::round(v)) < kNearInteger;
+}
+
 void BuildResponseTable() {
   const double gain = ComputePow(GetSpread() * 0.01, 3.0) * 50.0;
   const double exponent = ComputePow(GetResponse() * 0.01, 4.0) * 50.0;
   int32_t *response = ResponseTable + kResponseMiddle;
+  const auto answer = [gain](int32_t i, double p) {
+    return i * gain * (1.0 - p) + 0.5;
+  };
   for (int32_t i = 0; i <= kResponseMiddle; ++i) {
-    const double p = ComputePow(1.0 - i * (1.0 / 1024), exponent);
-    const double v = i * gain * (1.0 - p) + 0.5;
+    const double base = 1.0 - i * (1.0 / 1024);
+    double v = answer(i, std::pow(base, exponent));
+    if (NearInteger(v) || NearInteger((-3.0 * v) * 0.25)) {
+      v = answer(i, ComputePow(base, exponent));
+    }
     // Dark halos get three quarters of the answer that light ones get.
     response[-i] = int32_t((-3.0 * v) * 0.25);
     response[i] = int32_t(v);
@@ -69,8 +88,10 @@ void BuildSaturationWeights() {
   const FloatModeGuard floatMode;
   // The exponent is 0.333, not a third.
   for (int32_t s = 0; s <= 1024; ++s) {
-    SaturationWeightTable[s] =
-        int32_t(ComputePow(s * (1.0 / 1024), 0.333) * 1024.0);
+    const double x = s * (1.0 / 1024);
+    double w = std::pow(x, 0.333) * 1024.0;
+    if (NearInteger(w)) w = ComputePow(x, 0.333) * 1024.0;
+    SaturationWeightTable[s] = int32_t(w);
   }
 }
 
