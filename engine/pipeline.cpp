@@ -39,15 +39,13 @@ static_assert(kPlaneAlignment + kValueBytes + 3 * kTileBytes +
 // (the default) the colour weight is 0 whatever the pixel, and the step
 // skips it; so it does for gray pixels, whose saturation weight is 0.
 KernelTables CurrentTables(bool gray = false) {
-  bool colourWeighted = false;
-  for (int32_t weight : HueWeightTable) colourWeighted |= weight != 0;
   return {ResponseTable + kResponseMiddle,
           NearResponseTable,
           NearResponseBytes,
           NearByteReach,
           HueWeightTable,
           SaturationWeightTable,
-          colourWeighted && !gray};
+          HueWeighted && !gray};
 }
 
 template <typename Sample>
@@ -245,7 +243,6 @@ const unsigned char *SourceRow(const HostTile &tile, int32_t y,
 // With sharpen set (gray, or colours on the way out), each row is
 // sharpened just before it is converted, while it is in the nearest
 // cache.
-
 template <typename Sample>
 void ConvertTileOutOf(const HostTile &tile, bool sharpen = false) {
   const TileGeometry g = GetTileGeometry(tile.outRect);

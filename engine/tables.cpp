@@ -19,13 +19,14 @@ uint8_t NearResponseBytes[2][2 * kNearResponseMiddle];
 int32_t NearByteReach;
 int32_t SaturationWeightTable[1025];
 int32_t HueWeightTable[1530];
+bool HueWeighted;
 
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 
-// Our own power takes a thousand times as long as the library's, and the
-// tables want some three thousand: the library's, within an ulp or two,
+// Our own power takes some eighty times as long as the library's, and the
+// tables want some two thousand: the library's, within an ulp or two,
 // truncates to the same integer unless the value lies this close to one,
 // and there our own decides.
 constexpr double kNearInteger = 1e-6;
@@ -120,4 +121,6 @@ void BuildHueWeights() {
       HueWeightTable[h] = int32_t(anchor[k + 1] * c + anchor[k] * (1.0 - c));
     }
   }
+  HueWeighted = false;
+  for (const int32_t weight : HueWeightTable) HueWeighted |= weight != 0;
 }

@@ -31,6 +31,8 @@ extern int32_t NearByteReach;
 // (0..1024) and by hue (0..1529).
 extern int32_t SaturationWeightTable[1025];
 extern int32_t HueWeightTable[1530];
+// Whether any entry of HueWeightTable is non-zero, found as it is built.
+extern bool HueWeighted;
 
 // Builds BlurReach, ResponseTable and HueWeightTable from currentParams
 // and the record's inputRate (16.16, at least 0x10000). Always 0.
