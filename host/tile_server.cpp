@@ -182,29 +182,6 @@ bool Inside(const Rect &inner, const Rect &outer) {
          inner.bottom <= outer.bottom && inner.right <= outer.right;
 }
 
-// A conforming host hands out the document's own pixels where they are
-// what the request wants: inside the image (an output also inside the
-// area written back), unsampled, every plane, rows unpadded. Nothing is
-// copied in, and the output is written once, by the module.
-bool ServeInPlace(const HostImage &image, const TileRequest &q,
-                  const ServeOptions &options, const Rect &clip,
-                  TileBuffer *tile) {
-  const Rect whole{0, 0, int16_t(image.height), int16_t(image.width)};
-  if (options.behaviour != RequestBehaviour::kConforming ||
-      options.rowPad != 0 || q.rate != 0x10000 || q.loPlane != 0 ||
-      q.hiPlane != image.planes - 1 || RectEmpty(q.rect) ||
-      !Inside(q.rect, whole) || !Inside(q.rect, clip))
-    return false;
-  tile->valid = true;
-  tile->request = q;
-  tile->bytesPerSample = image.samples.BytesPerSample();
-  tile->rowBytes = image.width * image.planes * tile->bytesPerSample;
-  tile->packedRowBytes = tile->rowBytes;
-  tile->inPlace =
-      image.samples.Bytes(SampleIndex(image, q.rect.left, q.rect.top, 0));
-  return true;
-}
-
 void SetLayoutFields(const TileServer &server, FilterRecord *record) {
   auto column = [](const TileBuffer &t) {
     return t.valid
@@ -231,6 +208,29 @@ void SetLayoutFields(const TileServer &server, FilterRecord *record) {
 }
 
 }  // namespace
+
+// A conforming host hands out the document's own pixels where they are
+// what the request wants: inside the image (an output also inside the
+// area written back), unsampled, every plane, rows unpadded. Nothing is
+// copied in, and the output is written once, by the module.
+bool ServeInPlace(const HostImage &image, const TileRequest &q,
+                  const ServeOptions &options, const Rect &clip,
+                  TileBuffer *tile) {
+  const Rect whole{0, 0, int16_t(image.height), int16_t(image.width)};
+  if (options.behaviour != RequestBehaviour::kConforming ||
+      options.rowPad != 0 || q.rate != 0x10000 || q.loPlane != 0 ||
+      q.hiPlane != image.planes - 1 || RectEmpty(q.rect) ||
+      !Inside(q.rect, whole) || !Inside(q.rect, clip))
+    return false;
+  tile->valid = true;
+  tile->request = q;
+  tile->bytesPerSample = image.samples.BytesPerSample();
+  tile->rowBytes = image.width * image.planes * tile->bytesPerSample;
+  tile->packedRowBytes = tile->rowBytes;
+  tile->inPlace =
+      image.samples.Bytes(SampleIndex(image, q.rect.left, q.rect.top, 0));
+  return true;
+}
 
 OSErr FillTile(const HostImage &image, const TileRequest &request,
                const ServeOptions &options, TileBuffer *tile) {

@@ -75,6 +75,13 @@ struct ServeOptions {
 OSErr FillTile(const HostImage &image, const TileRequest &request,
                const ServeOptions &options, TileBuffer *tile);
 
+// Hands out the document's own pixels for a request where a conforming
+// host does (inside the image and clip, unsampled, every plane, rows
+// unpadded); false, and nothing served, otherwise.
+bool ServeInPlace(const HostImage &image, const TileRequest &q,
+                  const ServeOptions &options, const Rect &clip,
+                  TileBuffer *tile);
+
 // Writes a served output buffer into image, only inside clip.
 void WriteTile(const TileBuffer &tile, const Rect &clip,
                RequestBehaviour behaviour, HostImage *image);

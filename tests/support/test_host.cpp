@@ -51,43 +51,29 @@ void FilterHostImage(const HostImage &source, const Rect &filterRect,
   // Rows longer than their pixels: the engine must step by the row bytes.
   const ServeOptions options{RequestBehaviour::kConforming, 6};
   TileBuffer in, out;
-  const auto inPlace = [run](const HostImage &image, const Rect &r) {
-    return run->inPlace && r.top >= 0 && r.left >= 0 &&
-           r.bottom <= image.height && r.right <= image.width;
+  // Served in place as our host serves the module, where it would.
+  const ServeOptions unpadded{RequestBehaviour::kConforming, 0};
+  const Rect anywhere{INT16_MIN, INT16_MIN, INT16_MAX, INT16_MAX};
+  const auto serve = [&](const HostImage &image, const TileRequest &request,
+                         TileBuffer *tile) {
+    if (!run->inPlace ||
+        !ServeInPlace(image, request, unpadded, anywhere, tile)) {
+      FillTile(image, request, options, tile);
+    }
   };
-  const int32_t rowBytes =
-      source.width * source.planes * source.samples.BytesPerSample();
   while (NextTile(&record)) {
     const int16_t hi = record.inHiPlane;
-    const Rect &inRect = record.inRect, &outRect = record.outRect;
-    const bool inHere = inPlace(source, inRect);
-    const bool outHere = inPlace(*destination, outRect);
-    if (inHere) {
-      record.inData = const_cast<uint8_t *>(source.samples.Bytes(
-          SampleIndex(source, inRect.left, inRect.top, 0)));
-      record.inRowBytes = rowBytes;
-    } else {
-      FillTile(source, {inRect, 0, hi, kPaddingReplicate}, options, &in);
-      record.inData = in.bytes.data();
-      record.inRowBytes = in.rowBytes;
-    }
-    if (outHere) {
-      record.outData = destination->samples.Bytes(
-          SampleIndex(*destination, outRect.left, outRect.top, 0));
-      record.outRowBytes = rowBytes;
-    } else {
-      FillTile(*destination, {outRect, 0, hi, kPaddingReplicate}, options,
-               &out);
-      record.outData = out.bytes.data();
-      record.outRowBytes = out.rowBytes;
-    }
+    serve(source, {record.inRect, 0, hi, kPaddingReplicate}, &in);
+    serve(*destination, {record.outRect, 0, hi, kPaddingReplicate}, &out);
+    record.inData = const_cast<uint8_t *>(in.Data());
+    record.inRowBytes = in.rowBytes;
+    record.outData = const_cast<uint8_t *>(out.Data());
+    record.outRowBytes = out.rowBytes;
     const std::clock_t start = std::clock();
     run->processTile ? run->processTile(&record) : ProcessTileCounted(&record);
     run->engineSeconds += double(std::clock() - start) / CLOCKS_PER_SEC;
-    if (!outHere) {
-      WriteTile(out, record.outRect, RequestBehaviour::kConforming,
-                destination);
-    }
+    // An output served in place needs no writing back: WriteTile skips it.
+    WriteTile(out, record.outRect, RequestBehaviour::kConforming, destination);
   }
   reference::DetachEngineMemory(&record);
   DetachEngineMemory(&record);
