@@ -1,6 +1,5 @@
 // Before the module accepts an invocation it checks the system, the image
 // and the host, and refuses with a message box when one does not fit.
-#include <cstdio>
 #include <cstring>
 
 #include "engine/gray.h"
@@ -72,11 +71,13 @@ void LoadMessageText(int32_t code, wchar_t (&text)[kTextBytes]) {
   text[0] = 0;
   if (LoadStringW(ModuleInstance(), UINT(code), text, kTextBytes) <= 0) {
     const char *fallback = FallbackText(code);
+    // The system's own formatting: the C library's would bring its whole
+    // printf (some 14 KB) into the module for this one line.
     char bytes[kTextBytes];
     if (fallback)
-      std::snprintf(bytes, sizeof bytes, "%s", fallback);
+      lstrcpynA(bytes, fallback, sizeof bytes);
     else
-      std::snprintf(bytes, sizeof bytes, "Error %ld.", long(code));
+      wsprintfA(bytes, "Error %ld.", long(code));
     MultiByteToWideChar(CP_ACP, 0, bytes, -1, text, kTextBytes);
   }
 }
