@@ -138,6 +138,7 @@ struct Avx2 {
   static constexpr bool kGather = sizeof(void *) == 8;
   static constexpr bool kMulLo32 = true;  // a 32-bit product is one step
   static constexpr bool kUnsignedCompare = false;
+  static constexpr bool kMinMax16u = true;
 
   static V Load(const uint16_t *p) {
     return _mm256_loadu_si256(reinterpret_cast<const __m256i *>(p));

@@ -280,45 +280,43 @@ inline void Extremes8(Vec<O> saturation, Vec<O> value, Vec<O> &hi, Vec<O> &lo) {
 // from float reciprocals with their constant factors folded in, then
 // corrected in 16-bit lanes.
 template <class O>
-inline bool ColourOfDeepRgb(Vec<O> r, Vec<O> g, Vec<O> b, Vec<O> &hue,
+inline bool ColourOfDeepRgb(Vec<O> red, Vec<O> green, Vec<O> blue, Vec<O> &hue,
                             Vec<O> &saturation, Vec<O> &value) {
-  using Order = SampleOrder<O, true>;
-  const Order order(r, g, b);
-  // Extremes and middle in the order's lanes, whose differences are the
-  // samples' differences, flipped or not.
+  // Only extremes and equalities below, which hold in either domain: the
+  // samples go to signed lanes only where unsigned max and min are not
+  // single instructions.
+  constexpr bool kFlip = !O::kMinMax16u;
+  const Vec<O> flip = O::Set16(-32768);
+  const Vec<O> r = kFlip ? O::Xor(red, flip) : red;
+  const Vec<O> g = kFlip ? O::Xor(green, flip) : green;
+  const Vec<O> b = kFlip ? O::Xor(blue, flip) : blue;
   const auto larger = [](Vec<O> x, Vec<O> y) {
-    if constexpr (Order::kFlip) return O::Max16s(x, y);
+    if constexpr (kFlip) return O::Max16s(x, y);
     return O::Max16u(x, y);
   };
   const auto smaller = [](Vec<O> x, Vec<O> y) {
-    if constexpr (Order::kFlip) return O::Min16s(x, y);
+    if constexpr (kFlip) return O::Min16s(x, y);
     return O::Min16u(x, y);
   };
-  const Vec<O> upper = larger(order.r, order.g);
-  const Vec<O> lower = smaller(order.r, order.g);
-  const Vec<O> top = larger(upper, order.b), bottom = smaller(lower, order.b);
-  const Vec<O> largest = Order::kFlip ? O::Xor(top, O::Set16(-32768)) : top;
+  const Vec<O> upper = larger(r, g), lower = smaller(r, g);
+  const Vec<O> top = larger(upper, b), bottom = smaller(lower, b);
+  const Vec<O> largest = kFlip ? O::Xor(top, flip) : top;
   if (!O::AllAtMost16u(largest, 32768)) return false;
   value = ValueOfLargest<O, true>(largest);
   const Vec<O> range = O::Sub16(top, bottom);
   // The middle channel minus the smallest: a.
-  const Vec<O> rise = O::Sub16(larger(lower, smaller(upper, order.b)), bottom);
+  const Vec<O> rise = O::Sub16(larger(lower, smaller(upper, b)), bottom);
 
-  // The six hue rows by three tests: g > r; then, on that side, whether
-  // the row lies past the sector that starts there, and if so which way.
-  // As (g > r, past, turn): (0, 0, -) red to yellow, q; (0, 1, 0) magenta
-  // to red, 1530 - q; (0, 1, 1) blue to magenta, 1020 + q; (1, 0, -) cyan
-  // to blue, 1020 - q; (1, 1, 0) green to cyan, 510 + q; (1, 1, 1)
-  // yellow to green, 510 - q.
-  const Vec<O> gOverR = Order::Greater(order.g, order.r);
-  const Vec<O> past = O::Select(gOverR, Order::Greater(order.g, order.b),
-                                Order::Greater(order.b, order.g));
-  const Vec<O> turn = O::Select(gOverR, Order::Greater(order.r, order.b),
-                                Order::Greater(order.b, order.r));
+  // The hue is 510 k + q or 510 k - q, k = 0, 1, 2 for the largest of r,
+  // g, b: backwards where the channel after the largest (g after r, b
+  // after g, r after b) is the smallest. Where channels tie, the rows
+  // they could take meet (q is 0 or 255 there), so either gives the same
+  // hue; a grey takes red, 0 - 0.
+  const Vec<O> rTop = O::CmpEq16(r, top), gTop = O::CmpEq16(g, top);
   const Vec<O> base =
-      O::Add16(O::And(O::Xor(gOverR, past), O::Set16(1020)),
-               O::And(O::AndNot(O::AndNot(gOverR, turn), past), O::Set16(510)));
-  const Vec<O> negative = O::Xor(gOverR, O::AndNot(turn, past));
+      O::AndNot(rTop, O::Select(gTop, O::Set16(510), O::Set16(1020)));
+  const Vec<O> after = O::Select(rTop, g, O::Select(gTop, b, r));
+  const Vec<O> negative = O::CmpEq16(after, bottom);
 
   // q = (floor(d / 2) + 255 a) / d and the saturation (floor(max / 2) +
   // 1024 d) / max, guessed as 255 a rcp(d) and d rcp(max / 1024) plus
@@ -349,9 +347,10 @@ inline bool ColourOfDeepRgb(Vec<O> r, Vec<O> g, Vec<O> b, Vec<O> &hue,
       O::Add16(O::template Srli16<1>(largest), O::template Slli16<10>(range)),
       largest);
 
-  hue = O::Add16(base, O::Sub16(O::Xor(ratio, negative), negative));
-  // 1530 - 0 on the magenta side of red is red.
-  hue = O::AndNot(O::CmpEq16(hue, O::Set16(1530)), hue);
+  // Below red, from -255 to -1, the hue wraps to 1530 less.
+  const Vec<O> turned =
+      O::Add16(base, O::Sub16(O::Xor(ratio, negative), negative));
+  hue = O::Min16u(turned, O::Add16(turned, O::Set16(1530)));
   return true;
 }
 
@@ -380,18 +379,13 @@ inline void RgbOfColour(Vec<O> hue, Vec<O> saturation, Vec<O> value, Vec<O> &r,
     Extremes8<O>(saturation, value, hi, lo);
   }
 
-  // Sector k = h div 255 is ((h + 1) 257) >> 16 for h below 1530:
-  // with h = 255 k + j, (h + 1) 257 is 65536 k - k + 257 (j + 1).
-  // P = (65793 h + 256) >> 9 = 32768 k + f with f = (65793 j + 256 - k)
-  // >> 9, since 65793 x 255 = 2^24 - 1. So f = 128 j + ((257 j + 256 -
-  // k) >> 9), and 257 j + 256 stays within 16 bits for j <= 254.
-  const Vec<O> sector = O::MulHi16u(O::Add16(hue, O::Set16(1)), O::Set16(257));
-  const Vec<O> j =
-      O::Sub16(hue, O::Sub16(O::template Slli16<8>(sector), sector));
-  const Vec<O> f = O::Add16(
-      O::template Slli16<7>(j),
-      O::template Srli16<9>(O::Sub16(
-          O::Add16(O::MulLo16(j, O::Set16(257)), O::Set16(256)), sector)));
+  // P = (65793 h + 256) >> 9 is 128 h + ((257 h + 256) >> 9), the latter
+  // a rounding high multiply of h by 64 x 257. P is 32768 k + f for
+  // sector k = h div 255 and f below 32768, so in 16 bits its low 15
+  // bits are f and its top bit is set in odd sectors.
+  const Vec<O> place = O::Add16(O::template Slli16<7>(hue),
+                                O::MulHrs16(hue, O::Set16(64 * 257)));
+  const Vec<O> f = O::And(place, O::Set16(0x7FFF));
 
   // The channel that moves within the sector: rising from lo in even
   // sectors, falling from hi in odd ones, by t = floor(((hi - lo) f +
@@ -402,14 +396,14 @@ inline void RgbOfColour(Vec<O> hue, Vec<O> saturation, Vec<O> value, Vec<O> &r,
   const Vec<O> span = O::Sub16(hi, lo);
   Vec<O> t = O::MulHrs16(span, f);
   if (kDeep) t = O::Abs16(t);
-  const Vec<O> odd = O::template Srai16<15>(O::template Slli16<15>(sector));
+  const Vec<O> odd = O::template Srai16<15>(place);
   // Odd sectors swap the first two of (hi, moving, lo) as sector 0 has
   // them; each pair of sectors then turns the three one place further.
   const Vec<O> first = O::Sub16(hi, O::And(odd, t));
   const Vec<O> second = O::Add16(lo, O::Select(odd, span, t));
-  const Vec<O> pair = O::template Srli16<1>(sector);
-  const Vec<O> pair1 = O::CmpEq16(pair, O::Set16(1));
-  const Vec<O> pair2 = O::CmpEq16(pair, O::Set16(2));
+  // The pairs of sectors from hues 510 and 1020 on.
+  const Vec<O> pair2 = O::CmpGt16(hue, O::Set16(2 * 510 - 1));
+  const Vec<O> pair1 = O::AndNot(pair2, O::CmpGt16(hue, O::Set16(510 - 1)));
   r = O::Select(pair1, lo, O::Select(pair2, second, first));
   g = O::Select(pair1, first, O::Select(pair2, lo, second));
   b = O::Select(pair1, second, O::Select(pair2, first, lo));

@@ -127,6 +127,7 @@ struct Avx512 {
   static constexpr int32_t kLanes = 32;
   static constexpr bool kGather = true;
   static constexpr bool kUnsignedCompare = true;
+  static constexpr bool kMinMax16u = true;
   static constexpr bool kMulLo32 = true;  // a 32-bit product is one step
 
   static V Load(const uint16_t *p) { return _mm512_loadu_si512(p); }

@@ -81,7 +81,8 @@ struct Sse2 {
   static constexpr int32_t kLanes = 8;
   static constexpr bool kGather = false;  // no gathers: one lookup a time
   static constexpr bool kUnsignedCompare = false;
-  static constexpr bool kMulLo32 = false;  // made of 64-bit products
+  static constexpr bool kMinMax16u = false;  // made of saturating steps
+  static constexpr bool kMulLo32 = false;    // made of 64-bit products
 
   static V Load(const uint16_t *p) {
     return _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
