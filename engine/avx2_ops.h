@@ -174,7 +174,13 @@ struct Avx2 {
                                           _mm256_extracti128_si256(same, 1));
     return uint32_t(_mm_movemask_epi8(bytes)) ^ 0xFFFFu;
   }
-  static V Select(V mask, V a, V b) { return _mm256_blendv_epi8(b, a, mask); }
+  // A mask that several blends share, GCC compares again byte by byte
+  // before them, which costs two steps; out of its sight, each blend
+  // takes the mask as it is.
+  static V Select(V mask, V a, V b) {
+    asm("" : "+x"(mask) : "x"(a), "x"(b));
+    return _mm256_blendv_epi8(b, a, mask);
+  }
   template <int N>
   static V Srli16(V a) {
     return _mm256_srli_epi16(a, N);
@@ -222,6 +228,7 @@ struct Avx2 {
   }
   static V MulLo32(V a, V b) { return _mm256_mullo_epi32(a, b); }
   static V NarrowSmall(V lo, V hi) { return _mm256_packus_epi32(lo, hi); }
+  static constexpr bool kNarrowSaturates = true;  // negative lanes to 0
   static V FloatOf32(V a) { return _mm256_castps_si256(_mm256_cvtepi32_ps(a)); }
   static V Trunc32(V a) { return _mm256_cvttps_epi32(_mm256_castsi256_ps(a)); }
   static V Reciprocal(V a) {

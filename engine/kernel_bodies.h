@@ -21,14 +21,14 @@ using Vec = typename O::V;
 // ---------------------------------------------------------------------
 // Working colour space
 
-template <class O, bool kDeep>
+template <class O, bool kDeep, bool kInRange = false>
 inline Vec<O> ValueOfLargest(Vec<O> largest) {
   if (kDeep) {
     // (max + 16) >> 5, and samples past 32768 stay at 1024. Saturating
     // keeps the sum in 16 bits; it only touches samples far past 32768.
     const Vec<O> value =
         O::template Srli16<5>(O::AddSat16u(largest, O::Set16(16)));
-    return O::Min16u(value, O::Set16(1024));
+    return kInRange ? value : O::Min16u(value, O::Set16(1024));
   }
   // (257 max + 33) >> 6 is 4 max + ((max + 33) >> 6): 256 max is a
   // multiple of 64, and the sum would not fit 16 bits.
@@ -101,12 +101,15 @@ struct SampleOrder {
 // The hue ratio and the saturation guessed from floats as 255 a rcp(d)
 // and d rcp(max / 1024), plus a bias, truncated; rise32 and range32 hold
 // 255 a and d in 32-bit lanes, scaledMax the float of max / 1024. A
-// grey's range of 0 is nudged so that no lane divides 0 by 0.
+// grey's 0 / 0 (or black's) is not a number, which truncates to the
+// least integer: where NarrowSmall saturates, that is 0, the quotient;
+// elsewhere the grey's range is nudged, and black's max taken as 1.
 template <class O>
 inline void GuessQuotients(Vec<O> rise32, Vec<O> range32, Vec<O> scaledMax,
                            Vec<O> bias, Vec<O> &ratio, Vec<O> &fraction) {
   const Vec<O> d = O::FloatOf32(range32);
-  const Vec<O> nudged = O::AddF(d, O::SetF(1.0f / (1 << 20)));
+  const Vec<O> nudged =
+      O::kNarrowSaturates ? d : O::AddF(d, O::SetF(1.0f / (1 << 20)));
   ratio = O::Trunc32(
       O::AddF(O::MulF(O::FloatOf32(rise32), O::Reciprocal(nudged)), bias));
   fraction = O::Trunc32(O::AddF(O::MulF(d, O::Reciprocal(scaledMax)), bias));
@@ -136,8 +139,8 @@ inline void Quotients8(Vec<O> middle, Vec<O> range, Vec<O> largest,
                     bias, qLo, sLo);
   GuessQuotients<O>(riseHi, rangeHi, O::MulF(O::FloatOf32(largestHi), scale),
                     bias, qHi, sHi);
-  // Greys guess 1 for both, which the remainder against a divisor of at
-  // least 1 takes back to 0.
+  // Greys guess 0 or 1 for both, which the remainder against a divisor
+  // of at least 1 takes back to 0.
   ratio = CorrectQuotient16<O>(O::NarrowSmall(qLo, qHi),
                                O::Add16(rise, O::template Srli16<1>(range)),
                                O::Max16s(range, one));
@@ -302,7 +305,7 @@ inline bool ColourOfDeepRgb(Vec<O> red, Vec<O> green, Vec<O> blue, Vec<O> &hue,
   const Vec<O> top = larger(upper, b), bottom = smaller(lower, b);
   const Vec<O> largest = kFlip ? O::Xor(top, flip) : top;
   if (!O::AllAtMost16u(largest, 32768)) return false;
-  value = ValueOfLargest<O, true>(largest);
+  value = ValueOfLargest<O, true, true>(largest);
   const Vec<O> range = O::Sub16(top, bottom);
   // The middle channel minus the smallest: a.
   const Vec<O> rise = O::Sub16(larger(lower, smaller(upper, b)), bottom);
@@ -324,14 +327,14 @@ inline bool ColourOfDeepRgb(Vec<O> red, Vec<O> green, Vec<O> blue, Vec<O> &hue,
   // so the products are within 0.094 and 0.376 of 255 a / d and 1024 d /
   // max; the halves add 1/3 to 1/2 to those where the divisor is 2 or
   // more, and nothing to the whole quotients where it is 1: every guess
-  // is the quotient or one more. A grey's range of 0 is nudged, and
-  // black's max taken as 1, so that no lane divides 0 by 0.
+  // is the quotient or one more.
   Vec<O> riseLo, riseHi, rangeLo, rangeHi, maxLo, maxHi;
   O::MulWide16u(rise, O::Set16(255), riseLo, riseHi);
   O::Widen(range, rangeLo, rangeHi);
   // max / 1024 exactly from its bits: 2^13 + max / 1024 less 2^13.
-  O::Interleave16(O::Max16u(largest, O::Set16(1)), O::Set16(0x4600), maxLo,
-                  maxHi);
+  O::Interleave16(
+      O::kNarrowSaturates ? largest : O::Max16u(largest, O::Set16(1)),
+      O::Set16(0x4600), maxLo, maxHi);
   const Vec<O> bias = O::SetF(11.0f / 12), shift = O::SetF(8192.0f);
   Vec<O> ratioLo, ratioHi, fractionLo, fractionHi;
   GuessQuotients<O>(riseLo, rangeLo, O::SubF(maxLo, shift), bias, ratioLo,

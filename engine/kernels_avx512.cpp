@@ -191,6 +191,7 @@ struct Avx512 {
   }
   static V Narrow(V lo, V hi) { return _mm512_packus_epi32(lo, hi); }
   static V NarrowSmall(V lo, V hi) { return _mm512_packus_epi32(lo, hi); }
+  static constexpr bool kNarrowSaturates = true;  // negative lanes to 0
   static void Interleave16(V low, V high, V &lo, V &hi) {
     lo = _mm512_unpacklo_epi16(low, high);
     hi = _mm512_unpackhi_epi16(low, high);

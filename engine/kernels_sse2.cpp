@@ -184,6 +184,7 @@ struct Sse2 {
   }
   // Lanes holding 0..32767 need no sign fix.
   static V NarrowSmall(V lo, V hi) { return _mm_packs_epi32(lo, hi); }
+  static constexpr bool kNarrowSaturates = false;  // negative lanes stay
   // Floats in the same registers.
   static V FloatOf32(V a) { return _mm_castps_si128(_mm_cvtepi32_ps(a)); }
   static V Trunc32(V a) { return _mm_cvttps_epi32(_mm_castsi128_ps(a)); }
