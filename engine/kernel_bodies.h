@@ -579,23 +579,15 @@ inline void ColoursBack8(Vec<O> &r, Vec<O> &g, Vec<O> &b, Vec<O> value) {
   b = place(b);
 }
 
-// The positions below count (at most 256) where the two rows differ,
-// without a branch on the data; returns how many. Writes up to 8 bytes
-// past the last.
-template <class O>
-int32_t ListChanged(const uint16_t *before, const uint16_t *value,
-                    int32_t count, uint8_t *list) {
-  constexpr int32_t kLanes = O::kLanes;
+// Positions of changed values listed without a branch on the data: the
+// lanes set in each byte of a vector's bits, the group's first position
+// added to each. Writes up to 8 bytes past the last.
+struct ChangeList {
+  uint8_t *list;
   size_t listed = 0;
   uint64_t lanes = 0;  // the group's first position in every byte
-  for (int32_t i = 0; i < count; i += kLanes) {
-    const int32_t n = std::min(kLanes, count - i);
-    // Lanes past the end load as equal.
-    uint32_t changed =
-        n == kLanes ? O::DifferentLanes(O::Load(before + i), O::Load(value + i))
-                    : O::DifferentLanes(LoadPart<O>(before + i, n),
-                                        LoadPart<O>(value + i, n));
-    for (int32_t group = 0; group < kLanes / 8; ++group, changed >>= 8) {
+  void Add(uint32_t changed, int32_t lanesOfVector) {
+    for (int32_t group = 0; group < lanesOfVector / 8; ++group, changed >>= 8) {
       const uint32_t bits = changed & 0xFF;
       uint64_t positions;
       std::memcpy(&positions, kLaneLists.lanes[bits], 8);
@@ -605,37 +597,49 @@ int32_t ListChanged(const uint16_t *before, const uint16_t *value,
       lanes += 0x0808080808080808u;
     }
   }
-  return int32_t(listed);
-}
+};
 
-// The listed pixels' first three samples and values side by side, four
-// bytes a pixel: the first wide ones read as four bytes whole.
-inline void GatherListed(const uint8_t *row, int32_t step,
-                         const uint16_t *value, const uint8_t *list,
-                         int32_t wide, int32_t listed, uint8_t *pixels,
-                         uint16_t *values) {
-  for (int32_t k = 0; k < wide; ++k) {
-    const uint32_t i = list[k];
-    std::memcpy(pixels + 4 * k, row + ptrdiff_t(i) * step, 4);
-    values[k] = value[i];
-  }
-  for (int32_t k = wide; k < listed; ++k) {
-    const uint32_t i = list[k];
-    std::memcpy(pixels + 4 * k, row + ptrdiff_t(i) * step, 3);
-    values[k] = value[i];
-  }
-}
+template <class O>
+void SharpenNearOrFar(const typename O::NearTable &near,
+                      const uint16_t *blurred, uint16_t *value,
+                      const KernelTables &tables);
 
-// And back, the first wide ones written as four bytes.
-inline void ScatterListed(const uint8_t *pixels, const uint8_t *list,
-                          int32_t wide, int32_t listed, uint8_t *row,
-                          int32_t step) {
-  for (int32_t k = 0; k < wide; ++k) {
-    std::memcpy(row + ptrdiff_t(list[k]) * step, pixels + 4 * k, 4);
+// The row (at most 256 values) sharpened without colour weights, and the
+// positions where that changed a value listed; returns how many.
+template <class O>
+int32_t SharpenListed(const uint16_t *blurred, uint16_t *value, int32_t count,
+                      const KernelTables &tables, uint8_t *list) {
+  constexpr int32_t kLanes = O::kLanes, kVectors = O::kNearLanes / kLanes;
+  const typename O::NearTable near = O::LoadNearTable(tables);
+  ChangeList changes{list};
+  // Of the kNearLanes values at level, the first valid are the row's.
+  const auto step = [&](const uint16_t *blur, uint16_t *level, int32_t valid) {
+    Vec<O> before[kVectors];
+    for (int32_t k = 0; k < kVectors; ++k) {
+      before[k] = O::Load(level + k * kLanes);
+    }
+    SharpenNearOrFar<O>(near, blur, level, tables);
+    for (int32_t k = 0; k < kVectors; ++k) {
+      const int32_t n = std::clamp(valid - k * kLanes, 0, kLanes);
+      const uint32_t mask = n == 32 ? ~0u : (1u << n) - 1;
+      changes.Add(
+          O::DifferentLanes(before[k], O::Load(level + k * kLanes)) & mask,
+          kLanes);
+    }
+  };
+  int32_t i = 0;
+  for (; i + O::kNearLanes <= count; i += O::kNearLanes) {
+    step(blurred + i, value + i, O::kNearLanes);
   }
-  for (int32_t k = wide; k < listed; ++k) {
-    std::memcpy(row + ptrdiff_t(list[k]) * step, pixels + 4 * k, 3);
+  if (i < count) {  // the row's end in whole vectors
+    alignas(64) uint16_t blur[O::kNearLanes] = {}, level[O::kNearLanes] = {};
+    const size_t bytes = sizeof(uint16_t) * size_t(count - i);
+    std::memcpy(blur, blurred + i, bytes);
+    std::memcpy(level, value + i, bytes);
+    step(blur, level, count - i);
+    std::memcpy(value + i, level, bytes);
   }
+  return int32_t(changes.listed);
 }
 
 // Every pixel of three samples in whole vectors through ColoursBack8.
@@ -648,36 +652,6 @@ void WholeBack8(const uint8_t *source, const uint16_t *value,
     ColoursBack8<O>(r, g, b, O::Load(value + i));
     StoreRgb<O>(r, g, b, destination + 3 * i, 3);
   }
-}
-
-// The listed pixels of a row through ColoursBack8, side by side: the
-// others' first three samples are already in place. Whole pixels of
-// four samples are read as four bytes, and so are those of three but
-// the row's last, whose fourth byte is the next pixel's red: written
-// back as the destination holds it, or before the next pixel's own
-// result.
-template <class O>
-void ListedBack8(const uint8_t *source, int32_t pixelStep,
-                 const uint16_t *value, const uint8_t *list, int32_t listed,
-                 uint8_t *destination, int32_t count) {
-  constexpr int32_t kLanes = O::kLanes;
-  alignas(32) uint8_t pixels[4 * (256 + kMaxLanes)];
-  alignas(32) uint16_t values[256 + kMaxLanes];
-  const int32_t wideOut =
-      pixelStep == 3 ? listed - (listed > 0 && list[listed - 1] == count - 1)
-                     : 0;
-  GatherListed(source, pixelStep, value, list,
-               pixelStep == 3 ? wideOut : listed, listed, pixels, values);
-  const int32_t end = (listed + kLanes - 1) / kLanes * kLanes;
-  std::memset(pixels + 4 * listed, 0, size_t(end - listed) * 4);
-  std::memset(values + listed, 0, size_t(end - listed) * 2);
-  Vec<O> r, g, b;
-  for (int32_t k = 0; k < end; k += kLanes) {
-    LoadRgb<O>(pixels + 4 * k, 4, r, g, b);
-    ColoursBack8<O>(r, g, b, O::Load(values + k));
-    StoreRgb<O>(r, g, b, pixels + 4 * k, 4);
-  }
-  ScatterListed(pixels, list, wideOut, listed, destination, pixelStep);
 }
 
 // The first three samples of pixels from to end copied.
@@ -694,12 +668,64 @@ inline void CopyRgb8(const uint8_t *source, int32_t pixelStep,
   }
 }
 
+// The batch's pixels through ColoursBack8 and back to the output, in the
+// order they were listed: a pixel's fourth byte, written back as it was
+// gathered, is the next pixel's red, which that pixel's own result then
+// overwrites.
+template <class O>
+void FinishThrough8(ThroughBatch &batch) {
+  constexpr int32_t kLanes = O::kLanes;
+  const int32_t count = batch.count;
+  std::memset(batch.pixels + 4 * count, 0, 4 * kLanes);
+  std::memset(batch.values + count, 0, 2 * kLanes);
+  Vec<O> r, g, b;
+  for (int32_t k = 0; k < count; k += kLanes) {
+    LoadRgb<O>(batch.pixels + 4 * k, 4, r, g, b);
+    ColoursBack8<O>(r, g, b, O::Load(batch.values + k));
+    StoreRgb<O>(r, g, b, batch.pixels + 4 * k, 4);
+  }
+  for (int32_t k = 0; k < count; ++k) {
+    std::memcpy(batch.at[k], batch.pixels + 4 * k, 4);
+  }
+  for (int32_t k = 0; k < batch.lasts; ++k) {
+    std::memcpy(batch.lastAt[k], batch.pixels + 4 * batch.lastEntry[k], 3);
+  }
+  batch.count = batch.lasts = 0;
+}
+
+// The listed pixels of an output row into the batch, read from the row
+// once its samples are in place.
+inline void BatchListed(uint8_t *row, int32_t pixelStep, const uint16_t *value,
+                        const uint8_t *list, int32_t listed, int32_t count,
+                        ThroughBatch &batch) {
+  const bool last =
+      pixelStep == 3 && listed > 0 && list[listed - 1] == count - 1;
+  int32_t n = batch.count;
+  for (int32_t k = 0; k < listed - last; ++k, ++n) {
+    uint8_t *at = row + ptrdiff_t(list[k]) * pixelStep;
+    std::memcpy(batch.pixels + 4 * n, at, 4);
+    batch.values[n] = value[list[k]];
+    batch.at[n] = at;
+  }
+  if (last) {
+    uint8_t *at = row + ptrdiff_t(count - 1) * 3;
+    std::memcpy(batch.pixels + 4 * n, at, 3);
+    batch.pixels[4 * n + 3] = 0;
+    batch.values[n] = value[count - 1];
+    batch.at[n] = batch.sink;
+    batch.lastAt[batch.lasts] = at;
+    batch.lastEntry[batch.lasts++] = n++;
+  }
+  batch.count = n;
+}
+
 template <class O>
 void ColoursThrough8(const uint8_t *source, int32_t pixelStep,
-                     const uint16_t *before, const uint16_t *value,
-                     uint8_t *destination, int32_t count) {
+                     const uint16_t *blurred, uint16_t *value,
+                     uint8_t *destination, int32_t count,
+                     const KernelTables &tables, ThroughBatch &batch) {
   alignas(32) uint8_t list[256 + 8];
-  const int32_t listed = ListChanged<O>(before, value, count, list);
+  const int32_t listed = SharpenListed<O>(blurred, value, count, tables, list);
   // Where most pixels of three samples changed, all of them in whole
   // vectors are converted in place, and the row's end as few as changed.
   const int32_t whole =
@@ -708,8 +734,11 @@ void ColoursThrough8(const uint8_t *source, int32_t pixelStep,
   int32_t first = whole == 0 ? 0 : listed;
   while (first > 0 && list[first - 1] >= whole) --first;
   CopyRgb8(source, pixelStep, destination, whole, count);
-  ListedBack8<O>(source, pixelStep, value, list + first, listed - first,
-                 destination, count);
+  BatchListed(destination, pixelStep, value, list + first, listed - first,
+              count, batch);
+  if (batch.count >= kThroughBatch || batch.lasts == kThroughLasts) {
+    FinishThrough8<O>(batch);
+  }
 }
 
 // ---------------------------------------------------------------------
@@ -1144,26 +1173,32 @@ inline void SharpenEach(const uint16_t *blurred, uint16_t *value, int32_t count,
   }
 }
 
+// kNearLanes values without colour weights: small differences through
+// the near table in registers; others through gathers where the
+// instruction set has them, else one lookup at a time.
+template <class O>
+void SharpenNearOrFar(const typename O::NearTable &near,
+                      const uint16_t *blurred, uint16_t *value,
+                      const KernelTables &tables) {
+  if (O::SharpenNear(near, blurred, value)) return;
+  if constexpr (O::kGather) {
+    for (int32_t k = 0; k < O::kNearLanes; k += O::kLanes) {
+      SharpenLanes<O, false>(blurred + k, nullptr, nullptr, value + k, tables);
+    }
+  } else {
+    SharpenEach(blurred, value, O::kNearLanes, tables.response);
+  }
+}
+
 template <class O>
 void Sharpen(const uint16_t *blurred, const uint16_t *hue,
              const uint16_t *saturation, uint16_t *value, int32_t count,
              const KernelTables &tables) {
   int32_t i = 0;
   if (!tables.colourWeighted) {
-    // Whole vectors of small differences through the near table in
-    // registers; the others through gathers where the instruction set
-    // has them, else one lookup at a time.
     const typename O::NearTable near = O::LoadNearTable(tables);
     for (; i + O::kNearLanes <= count; i += O::kNearLanes) {
-      if (O::SharpenNear(near, blurred + i, value + i)) continue;
-      if constexpr (O::kGather) {
-        for (int32_t k = i; k < i + O::kNearLanes; k += O::kLanes) {
-          SharpenLanes<O, false>(blurred + k, hue + k, saturation + k,
-                                 value + k, tables);
-        }
-      } else {
-        SharpenEach(blurred + i, value + i, O::kNearLanes, tables.response);
-      }
+      SharpenNearOrFar<O>(near, blurred + i, value + i, tables);
     }
     SharpenEach(blurred + i, value + i, count - i, tables.response);
     return;
@@ -1197,6 +1232,7 @@ constexpr EngineKernels MakeKernels(const char *name) {
                        ColoursTo<O, uint8_t>,
                        ColoursTo<O, uint16_t>,
                        ColoursThrough8<O>,
+                       FinishThrough8<O>,
                        INT32_MAX,  // every margin
                        BlurRows<O, O>,
                        BlurColumns<O, O>,

@@ -63,6 +63,25 @@ constexpr LaneLists MakeLaneLists() {
   return lists;
 }
 
+// Changed pixels of 8-bit rows on their way out, gathered over rows so
+// that their conversion runs in full vectors: each pixel's first three
+// samples and the byte after them as the output holds it, its new value,
+// and where its four bytes go back. A row's last pixel of three samples
+// has no such byte: its result goes to the sink, and its three samples
+// back after every other.
+constexpr int32_t kThroughBatch = 256;  // pixels that start a conversion
+constexpr int32_t kThroughLasts = 32;   // rows' last pixels between them
+struct ThroughBatch {
+  alignas(64) uint8_t pixels[4 * (kThroughBatch + 256 + kMaxLanes)];
+  alignas(64) uint16_t values[kThroughBatch + 256 + kMaxLanes];
+  uint8_t *at[kThroughBatch + 256];
+  uint8_t *lastAt[kThroughLasts];
+  int32_t lastEntry[kThroughLasts];
+  uint8_t sink[4];
+  int32_t count;  // of pixels
+  int32_t lasts;
+};
+
 struct EngineKernels {
   const char *name;
   // Host samples (pixelStep apart, the first three red, green, blue) to
@@ -83,14 +102,18 @@ struct EngineKernels {
   void (*coloursTo16)(const uint16_t *hue, const uint16_t *saturation,
                       const uint16_t *value, uint16_t *destination,
                       int32_t pixelStep, int32_t count);
-  // 8-bit samples to the same samples with their values changed from
-  // before to value, hue and saturation kept (source and destination
-  // pixelStep apart alike), at most 256 pixels; taken for input margins
-  // up to throughMargin, beyond which so many values change that
-  // converting in and out planes is faster.
+  // A row of at most 256 values sharpened without colour weights, and its
+  // 8-bit samples out to the same samples with the new values, hue and
+  // saturation kept (source and destination pixelStep apart alike). The
+  // changed pixels may wait in the batch until finishThrough8, which
+  // writes them all. Taken for input margins up to throughMargin, beyond
+  // which so many values change that converting in and out planes is
+  // faster.
   void (*coloursThrough8)(const uint8_t *source, int32_t pixelStep,
-                          const uint16_t *before, const uint16_t *value,
-                          uint8_t *destination, int32_t count);
+                          const uint16_t *blurred, uint16_t *value,
+                          uint8_t *destination, int32_t count,
+                          const KernelTables &tables, ThroughBatch &batch);
+  void (*finishThrough8)(ThroughBatch &batch);
   int32_t throughMargin;
   // The row pass: rows lines of values (valueStride apart, each starting
   // margin values before the first output) into rows of columns blurred

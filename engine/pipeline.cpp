@@ -208,11 +208,6 @@ void ConvertTileInOf(const HostTile &tile) {
     const int32_t y = j - g.margin;
     if (tile.gray || y < 0 || y >= g.rows || valuesOnly) {
       readValues(first, end);
-      if (valuesOnly && y >= 0 && y < g.rows) {
-        // The values before sharpening, to tell the changed ones by.
-        std::memcpy(HuePlane + ptrdiff_t(y) * kTileSide, values + g.margin,
-                    size_t(g.columns) * sizeof(uint16_t));
-      }
     } else {
       // Only the output tile needs hue and saturation; the margin around
       // it only feeds the blur.
@@ -240,9 +235,9 @@ const unsigned char *SourceRow(const HostTile &tile, int32_t y,
              ptrdiff_t(pixelBytes);
 }
 
-// With sharpen set (gray, or colours on the way out), each row is
-// sharpened just before it is converted, while it is in the nearest
-// cache.
+// With sharpen set (gray), each row is sharpened just before it is
+// converted, while it is in the nearest cache. Colours on the way out are
+// always sharpened there, by the kernel that tells the changed values.
 template <typename Sample>
 void ConvertTileOutOf(const HostTile &tile, bool sharpen = false) {
   const TileGeometry g = GetTileGeometry(tile.outRect);
@@ -253,6 +248,8 @@ void ConvertTileOutOf(const HostTile &tile, bool sharpen = false) {
   const size_t pixelBytes = size_t(planes) * sizeof(Sample);
   unsigned char *outData = static_cast<unsigned char *>(tile.outData);
   const bool coloursHere = ColoursOnTheWayOut<Sample>(tile);
+  ThroughBatch batch;
+  batch.count = batch.lasts = 0;
   for (int32_t y = 0; y < g.rows; ++y) {
     if (sizeof(Sample) == 1 && y + 1 < g.rows) {
       PrefetchRowForWriting(outData + ptrdiff_t(y + 1) * tile.outRowBytes,
@@ -269,16 +266,16 @@ void ConvertTileOutOf(const HostTile &tile, bool sharpen = false) {
         ValuePlane + ptrdiff_t(g.margin + y) * kValueStride + g.margin;
     unsigned char *target = outData + ptrdiff_t(y) * tile.outRowBytes;
     const unsigned char *source = SourceRow(tile, y, pixelBytes);
-    // Only gray and colours-on-the-way-out tiles come here to be
-    // sharpened, and neither takes a colour weight.
+    if (coloursHere) {
+      kernels.coloursThrough8(source, planes, BlurredTile + row, values, target,
+                              g.columns, tables, batch);
+      continue;
+    }
+    // Only gray tiles come here to be sharpened: they take no colour
+    // weight.
     if (sharpen) {
       kernels.sharpen(BlurredTile + row, HuePlane + row, SaturationPlane + row,
                       values, g.columns, tables);
-    }
-    if (coloursHere) {
-      kernels.coloursThrough8(source, planes, HuePlane + row, values, target,
-                              g.columns);
-      continue;
     }
     if (tile.gray && planes > 1) {
       // A gray pixel's transparency goes out as it came in: a host that
@@ -298,6 +295,7 @@ void ConvertTileOutOf(const HostTile &tile, bool sharpen = false) {
                        values + done, s, planes, n);
         });
   }
+  if (coloursHere) kernels.finishThrough8(batch);
 }
 
 template <typename Sample>
@@ -313,7 +311,7 @@ void ProcessTileOf(const HostTile &tile) {
   // Rows sharpened on the way out are still in the nearest cache there.
   const bool sharpenOnTheWayOut = tile.gray || ColoursOnTheWayOut<Sample>(tile);
   if (!sharpenOnTheWayOut) SharpenTileOf(g);
-  ConvertTileOutOf<Sample>(tile, sharpenOnTheWayOut);
+  ConvertTileOutOf<Sample>(tile, tile.gray);
 }
 
 bool Inside(const Rect &inner, const Rect &outer) {
@@ -454,6 +452,10 @@ void ConvertTileOut(const FilterRecord *record) {
 }
 
 void SharpenTile(const FilterRecord *record) {
+  // Those tiles are sharpened on the way out.
+  if (record->depth != 16 && ColoursOnTheWayOut<uint8_t>(HostTileOf(record))) {
+    return;
+  }
   SharpenTileOf(GetTileGeometry(record), IsGrayMode(record->imageMode));
 }
 

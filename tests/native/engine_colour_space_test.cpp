@@ -59,6 +59,18 @@ TEST(ColourSpace, Every8BitColourComesBackUnchangedOnEveryPath) {
       back(rgb.size());
   std::vector<WorkPixel> expected(65536), work(65536), changed(65536);
   std::vector<uint16_t> before(65536), now(65536);
+  // A step that takes every value to its blurred one: response -d.
+  std::vector<int32_t> response(2049);
+  int16_t near[256];
+  uint8_t nearBytes[2][256];
+  for (int32_t d = -1024; d <= 1024; ++d) response[d + 1024] = -d;
+  for (int32_t d = -128; d < 128; ++d) {
+    near[d + 128] = int16_t(-d);
+    nearBytes[0][d + 128] = uint8_t(-d & 0xFF);
+    nearBytes[1][d + 128] = uint8_t(-d >> 8);
+  }
+  const KernelTables toBlurred = {&response[1024], near,    nearBytes, 127,
+                                  nullptr,         nullptr, false};
   const SimdPath chosen = CurrentSimdPath();
   for (SimdPath path : kSimdPaths) {
     SCOPED_TRACE(SimdPathName(path));
@@ -86,7 +98,8 @@ TEST(ColourSpace, Every8BitColourComesBackUnchangedOnEveryPath) {
       ASSERT_EQ(back, rgb) << "red " << r;
       // Through new values, as the reference converts the kept hue and
       // saturation back: mixed values on every pixel, then far ones on
-      // one in three (the row's last too) and the others copied.
+      // one in three (the row's last too) and the others copied. The
+      // values are sharpened to their blurred ones, near and far.
       for (int32_t pass = 0; pass < 2 && Kernels().coloursThrough8; ++pass) {
         for (int32_t i = 0; i < 65536; ++i) {
           before[i] = expected[i].value;
@@ -97,10 +110,14 @@ TEST(ColourSpace, Every8BitColourComesBackUnchangedOnEveryPath) {
           changed[i] = {expected[i].hue, expected[i].saturation, now[i]};
         }
         reference::WorkToRgb8(changed.data(), expectedBack.data(), 3, 65536);
+        ThroughBatch batch;
+        batch.count = batch.lasts = 0;
         for (int32_t i = 0; i < 65536; i += 250) {  // rows with short ends
-          Kernels().coloursThrough8(&rgb[3 * i], 3, &before[i], &now[i],
-                                    &back[3 * i], std::min(250, 65536 - i));
+          Kernels().coloursThrough8(&rgb[3 * i], 3, &now[i], &before[i],
+                                    &back[3 * i], std::min(250, 65536 - i),
+                                    toBlurred, batch);
         }
+        Kernels().finishThrough8(batch);
         ASSERT_EQ(back, expectedBack) << "red " << r << ", pass " << pass;
       }
     }
