@@ -194,6 +194,7 @@ struct Avx2 {
     return _mm256_srai_epi16(a, N);
   }
   static V MulHi16u(V a, V b) { return _mm256_mulhi_epu16(a, b); }
+  static V MulHi16s(V a, V b) { return _mm256_mulhi_epi16(a, b); }
   static V MulLo16(V a, V b) { return _mm256_mullo_epi16(a, b); }
   static V MulHrs16(V a, V b) { return _mm256_mulhrs_epi16(a, b); }
   static V Abs16(V a) { return _mm256_abs_epi16(a); }

@@ -961,11 +961,10 @@ void BlurRowsTurned(const uint16_t *values, ptrdiff_t valueStride, int32_t rows,
   }
 }
 
-// Small radii along each line directly: every output vector sums its
-// window from shifted loads (along a row) or from the rows above and
-// below (down the columns), the same sums the running ones make, and
-// the rows need not be turned on their side nor walked a strip at a
-// time. Worth it while the windows are a few values wide.
+// Small radii along each row directly: every output vector sums its
+// window from shifted loads, the same sums the running ones make, and
+// the rows need not be turned on their side. Worth it while the windows
+// are a few values wide.
 constexpr int32_t kDirectReach = 6;  // r1 + r2 at most
 
 template <class O>
@@ -1063,57 +1062,129 @@ void BlurRows(const uint16_t *values, ptrdiff_t valueStride, int32_t rows,
   });
 }
 
-// Down the columns a row at a time: each first-pass row is made once,
-// into a ring of kRing rows that holds every row twice, kRing rows
-// apart, so that the rows one output reads lie one stride apart
-// wherever the ring starts.
-constexpr int32_t kRing = 16;  // more than 2 (r1 + 1) + 1 rows
-static_assert(2 * kRing * kBlurStride <= kBlurScratchValues,
-              "the ring fits the scratch");
+// Down the columns kWalkStrips strips of lanes at a time, for radii
+// whose sums fit 16-bit lanes: running sums in both passes, each
+// first-pass row made once and stored for the second pass to take back
+// as it leaves that pass's window. Registers hold the sums of two strips
+// side by side without spilling.
+constexpr int32_t kWalkStrips = 2;
+static_assert((kBlurStride + 2 * kWideRadius) * kWalkStrips * kMaxLanes <=
+                  kBlurScratchValues,
+              "a walk's first-pass rows fit the scratch");
 
-template <class O, int32_t kR1, int32_t kR2, bool kBlend>
-void BlurColumnsDirect(const uint16_t *rowBlur, int32_t rows, int32_t columns,
-                       const KernelRadii &radii, const uint32_t *divisors,
-                       uint16_t *blurred, uint16_t *scratch) {
-  constexpr int32_t kLanes = O::kLanes;
+// The blend as one signed high product: with f << 12 in a lane,
+// ((b2 - b1) (f << 12)) >> 16 is ((b2 - b1) f) >> 4 for f below 8. From
+// 8 on, f << 12 wraps to f 4096 - 65536 and the product comes out
+// b2 - b1 less, which starting from b2 (kWider) makes up.
+template <class O, bool kWider>
+inline Vec<O> BlendHigh(Vec<O> b1, Vec<O> b2, Vec<O> factor) {
+  return O::Add16(kWider ? b2 : b1, O::MulHi16s(O::Sub16(b2, b1), factor));
+}
+
+// kR1Zero: blended from the box of radius 0, each first-pass value.
+// Other boxes of radius 0 take the bias 1 and the multiplier 65535,
+// which give each value back: (65535 (v + 1)) >> 16 = v.
+template <class O, bool kBlend, bool kR1Zero, bool kWider>
+void BlurColumnsWalk(const uint16_t *rowBlur, int32_t rows, int32_t columns,
+                     const KernelRadii &radii, const uint32_t *divisors,
+                     uint16_t *blurred, uint16_t *scratch) {
+  constexpr int32_t kLanes = O::kLanes, kStrips = kWalkStrips;
+  constexpr int32_t kColumns = kStrips * kLanes;
   constexpr ptrdiff_t kStride = kBlurStride;
-  constexpr int32_t kExtra = kR1 + (kBlend ? 1 : 0);
-  const Vec<O> m2 = O::Set16(int32_t(divisors[kR2]));
-  const SecondPass<O, kR1, kBlend> second(radii, divisors);
-  const uint16_t *top = rowBlur + radii.margin * kStride;  // output row 0
-  const auto firstPass = [&](int32_t j) {
-    const uint16_t *from = top + j * kStride;
-    uint16_t *slot = scratch + (j & (kRing - 1)) * kStride;
-    for (int32_t x = 0; x < columns; x += kLanes) {
-      const Vec<O> v = Box<O>(from + x, kStride, kR2, m2);
-      O::Store(slot + x, v);
-      O::Store(slot + kRing * kStride + x, v);
+  const int32_t r1 = radii.r1, r2 = radii.r2;
+  const int32_t extra = r1 + (kBlend ? 1 : 0);
+  const int32_t window = 2 * extra;  // rows before the entering one
+  const Vec<O> m2 = O::Set16(r2 == 0 ? 65535 : int32_t(divisors[r2]));
+  const Vec<O> m1 = O::Set16(r1 == 0 ? 65535 : int32_t(divisors[r1]));
+  const Vec<O> wider = O::Set16(int32_t(divisors[r1 + 1]));
+  const Vec<O> factor = O::Set16(radii.fraction << 12);
+  // The second pass's outer window has radius r1, or r1 + 1 with the
+  // bias r1 + 2 when blended; the inner one (blended only) radius r1.
+  const int32_t innerBias = r1 == 0 ? 1 : r1;
+  const int32_t outerBias = kBlend ? r1 + 2 : innerBias;
+  const auto walk = [&](int32_t x) {
+    // First-pass row j is that of output row j - extra.
+    const uint16_t *top = rowBlur + (radii.margin - extra) * kStride + x;
+    uint16_t *out = blurred + x;
+    const auto first = [scratch](int32_t j, int32_t s) {
+      return scratch + j * kColumns + s * O::kLanes;
+    };
+    Vec<O> sum[kStrips], outer[kStrips], inner[kStrips], last[kStrips];
+    for (int32_t s = 0; s < kStrips; ++s) {
+      sum[s] = O::Set16(r2 == 0 ? 1 : r2);
+      for (int32_t k = -r2; k <= r2; ++k) {
+        sum[s] = O::Add16(sum[s], O::Load(top + k * kStride + s * kLanes));
+      }
+      last[s] = O::MulHi16u(sum[s], m2);
+      O::Store(first(0, s), last[s]);
+      outer[s] = O::Add16(O::Set16(outerBias), last[s]);
+      inner[s] = O::Set16(innerBias);
+    }
+    // First-pass row j > 0, its window's sum moved on from row j - 1.
+    const auto firstPass = [&](int32_t j, int32_t s) {
+      const uint16_t *at = top + j * kStride + s * kLanes;
+      sum[s] = O::Add16(sum[s], O::Sub16(O::Load(at + r2 * kStride),
+                                         O::Load(at - (r2 + 1) * kStride)));
+      last[s] = O::MulHi16u(sum[s], m2);
+      O::Store(first(j, s), last[s]);
+      return last[s];
+    };
+    for (int32_t j = 1; j < window; ++j) {
+      for (int32_t s = 0; s < kStrips; ++s) {
+        const Vec<O> b = firstPass(j, s);
+        outer[s] = O::Add16(outer[s], b);
+        if (kBlend && !kR1Zero && j + 1 < window) {
+          inner[s] = O::Add16(inner[s], b);
+        }
+      }
+    }
+    for (int32_t y = 0; y < rows; ++y) {
+      const int32_t j = y + window;  // the row entering the window
+      for (int32_t s = 0; s < kStrips; ++s) {
+        // The row before it: the middle one (kR1Zero), or the one
+        // entering the inner window.
+        Vec<O> b1 = last[s];
+        if (kBlend || j > 0) outer[s] = O::Add16(outer[s], firstPass(j, s));
+        Vec<O> result;
+        if (!kBlend) {
+          result = O::MulHi16u(outer[s], m1);
+        } else {
+          if (!kR1Zero) {
+            inner[s] = O::Add16(inner[s], b1);
+            b1 = O::MulHi16u(inner[s], m1);
+            inner[s] = O::Sub16(inner[s], O::Load(first(y + 1, s)));
+          }
+          result =
+              BlendHigh<O, kWider>(b1, O::MulHi16u(outer[s], wider), factor);
+        }
+        O::Store(out + y * kStride + s * kLanes, result);
+        outer[s] = O::Sub16(outer[s], O::Load(first(y, s)));
+      }
     }
   };
-  for (int32_t j = -kExtra; j < kExtra; ++j) firstPass(j);
-  for (int32_t y = 0; y < rows; ++y) {
-    firstPass(y + kExtra);
-    const uint16_t *at =
-        scratch + (((y - kExtra) & (kRing - 1)) + kExtra) * kStride;
-    uint16_t *out = blurred + y * kStride;
-    for (int32_t x = 0; x < columns; x += kLanes) {
-      O::Store(out + x, second.At(at + x, kStride));
-    }
+  // Where the columns end short of a whole walk, the last one overlaps
+  // the one before.
+  for (int32_t x = 0; x < columns; x += kColumns) {
+    walk(std::min(x, (columns + kLanes - 1) / kLanes * kLanes - kColumns));
   }
 }
 
-// Small radii directly with ODirect's vectors, others in strips of
-// OStrips's lanes.
-template <class ODirect, class OStrips>
+// Walks with OWalk's vectors where the sums fit 16-bit lanes and the
+// tile is as wide as a walk, otherwise strips of OStrips's lanes.
+template <class OWalk, class OStrips>
 void BlurColumns(const uint16_t *rowBlur, int32_t rows, int32_t columns,
                  const KernelRadii &radii, const uint32_t *divisors,
                  uint16_t *blurred, uint16_t *scratch) {
-  if (radii.r1 + radii.r2 <= kDirectReach) {
-    WithSmallRadii(radii, [&](auto r1, auto r2, auto blend) {
-      BlurColumnsDirect<ODirect, decltype(r1)::value, decltype(r2)::value,
-                        decltype(blend)::value>(rowBlur, rows, columns, radii,
-                                                divisors, blurred, scratch);
-    });
+  const int32_t r1 = radii.r1, f = radii.fraction;
+  if (columns >= kWalkStrips * OWalk::kLanes && radii.r2 < kWideRadius &&
+      r1 + 1 < kWideRadius) {
+    const auto walk = f == 0 ? BlurColumnsWalk<OWalk, false, false, false>
+                      : r1 == 0
+                          ? (f < 8 ? BlurColumnsWalk<OWalk, true, true, false>
+                                   : BlurColumnsWalk<OWalk, true, true, true>)
+                          : (f < 8 ? BlurColumnsWalk<OWalk, true, false, false>
+                                   : BlurColumnsWalk<OWalk, true, false, true>);
+    walk(rowBlur, rows, columns, radii, divisors, blurred, scratch);
     return;
   }
   const uint16_t *first = rowBlur + radii.margin * kBlurStride;

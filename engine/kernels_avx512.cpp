@@ -179,6 +179,7 @@ struct Avx512 {
     return _mm512_srai_epi16(a, N);
   }
   static V MulHi16u(V a, V b) { return _mm512_mulhi_epu16(a, b); }
+  static V MulHi16s(V a, V b) { return _mm512_mulhi_epi16(a, b); }
   static V MulLo16(V a, V b) { return _mm512_mullo_epi16(a, b); }
   static V MulHrs16(V a, V b) { return _mm512_mulhrs_epi16(a, b); }
   static V Abs16(V a) { return _mm512_abs_epi16(a); }
@@ -378,13 +379,12 @@ namespace {
 
 // The row pass for larger radii turns strips of lines on their side: 32
 // lines of the widest tile row overflow the first-level cache, where 16
-// fit. Small radii take 16 lanes too, in both passes, as measured faster
-// here: the processor splits 512-bit operations in two, and a row's
-// shifted loads of 64 bytes nearly all straddle two cache lines.
+// fit. Small radii take 16 lanes too, as measured faster here: a row's
+// shifted loads of 64 bytes nearly all straddle two cache lines. The
+// column pass loads whole lines and takes all 32.
 constexpr EngineKernels MakeAvx512Kernels() {
   EngineKernels kernels = MakeKernels<Avx512>("AVX-512");
   kernels.blurRows = BlurRows<Avx2, Avx2>;
-  kernels.blurColumns = BlurColumns<Avx2, Avx512>;
   // Its planes in and out cost little more than the way through; with
   // wide blurs, where most values change, less.
   kernels.throughMargin = 16;

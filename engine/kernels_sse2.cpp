@@ -132,6 +132,7 @@ struct Sse2 {
     return _mm_srai_epi16(a, N);
   }
   static V MulHi16u(V a, V b) { return _mm_mulhi_epu16(a, b); }
+  static V MulHi16s(V a, V b) { return _mm_mulhi_epi16(a, b); }
   static V MulLo16(V a, V b) { return _mm_mullo_epi16(a, b); }
   // (a b + 16384) >> 15 on signed lanes, as SSSE3's pmulhrsw: with the
   // product 65536 high + low (low unsigned), that is 2 high plus

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "engine/dispatch.h"
@@ -95,17 +96,24 @@ TEST(Blur, ConstantLines) {
 // Every kernel path blurs a tile as the line blur does, row by row and
 // then column by column: at each pair of small box radii, with and
 // without a blended sixteenth (whole-pixel reaches come from reduced
-// previews), and at reaches beyond them, on a tile short of whole
-// vectors.
+// previews), with blends of 8 sixteenths and more, and at reaches beyond
+// them, on a tile short of whole vectors and on one narrower than the
+// kernels' widest steps.
 TEST(Blur, EveryPathAsTheLineBlur) {
   std::vector<uint8_t> block(kEngineMemoryBytes);
   AttachEngineMemory(nullptr, block.data());
-  const int32_t rows = 37, columns = 250;
+  const int32_t rows = 37;
   std::vector<uint16_t> rowBlur(kPlaneRows * kTileSide),
       expected(rows * kTileSide);
   const SimdPath chosen = CurrentSimdPath();
-  for (double reach : {0.05, 0.975, 1.05, 2.0, 2.05, 3.0, 3.05, 4.0, 4.05, 5.0,
-                       5.05, 6.0, 6.05, 7.05, 100.05}) {
+  for (const auto &[reach, columns] :
+       {std::pair{0.05, 250}, {0.95, 250},  {0.975, 250},
+        {1.05, 250},          {1.05, 40},   {1.55, 40},
+        {2.0, 250},           {2.05, 250},  {2.5, 40},
+        {3.0, 250},           {3.05, 40},   {4.0, 250},
+        {4.05, 250},          {5.0, 250},   {5.05, 250},
+        {6.0, 250},           {6.05, 250},  {7.05, 250},
+        {61.55, 250},         {64.55, 250}, {100.05, 250}}) {
     BlurReach = reach;
     const TileGeometry g{InputMargin(reach), rows, columns};
     const int32_t lines = rows + 2 * g.margin, width = columns + 2 * g.margin;
