@@ -405,11 +405,11 @@ inline void RgbOfColour(Vec<O> hue, Vec<O> saturation, Vec<O> value, Vec<O> &r,
   const Vec<O> first = O::Sub16(hi, O::And(odd, t));
   const Vec<O> second = O::Add16(lo, O::Select(odd, span, t));
   // The pairs of sectors from hues 510 and 1020 on.
-  const Vec<O> pair2 = O::CmpGt16(hue, O::Set16(2 * 510 - 1));
-  const Vec<O> pair1 = O::AndNot(pair2, O::CmpGt16(hue, O::Set16(510 - 1)));
-  r = O::Select(pair1, lo, O::Select(pair2, second, first));
-  g = O::Select(pair1, first, O::Select(pair2, lo, second));
-  b = O::Select(pair1, second, O::Select(pair2, first, lo));
+  const Vec<O> later = O::CmpGt16(hue, O::Set16(510 - 1));
+  const Vec<O> last = O::CmpGt16(hue, O::Set16(2 * 510 - 1));
+  r = O::Select(later, O::Select(last, second, lo), first);
+  g = O::Select(later, O::Select(last, lo, first), second);
+  b = O::Select(later, O::Select(last, first, second), lo);
 }
 
 // Host pixels in and out, kLanes at a time. The instruction set's own
