@@ -11,6 +11,7 @@
 #include <cstring>
 #include <type_traits>
 
+#include "engine/gray.h"
 #include "engine/kernels.h"
 
 namespace {
@@ -485,10 +486,17 @@ void ValuesFrom(const Sample *source, int32_t pixelStep, uint16_t *value,
     LoadRgb<O>(source + ptrdiff_t(i) * pixelStep, pixelStep, r, g, b);
     O::Store(value + i, ValueOfRgb<O, kDeep>(r, g, b));
   }
-  if (i < count) {
-    GatherRgb<O>(source + ptrdiff_t(i) * pixelStep, pixelStep, count - i, r, g,
-                 b);
-    StorePart<O>(value + i, ValueOfRgb<O, kDeep>(r, g, b), count - i);
+  // The short end of a row, often an input margin's few columns, one
+  // pixel at a time: the largest channel converts as a gray level.
+  Sample largest[kLanes];
+  const Sample *pixel = source + ptrdiff_t(i) * pixelStep;
+  for (int32_t k = 0; k < count - i; ++k, pixel += pixelStep) {
+    largest[k] = std::max(std::max(pixel[0], pixel[1]), pixel[2]);
+  }
+  if constexpr (kDeep) {
+    GrayToValues16(largest, 1, value + i, count - i);
+  } else {
+    GrayToValues8(largest, 1, value + i, count - i);
   }
 }
 
