@@ -178,14 +178,16 @@ TEST(ColourSpace, SixteenBitComesBackOnTheValueGrid) {
 // 16-bit conversions on every kernel path as the reference makes them:
 // colours whose quotients lie nearest their largest (where a guessed
 // quotient strays furthest) for every largest channel, in all six hue
-// rows and past the host's range; every hue at the ends of saturation
-// and value.
+// rows and past the host's range, and with the two smaller channels
+// tied (greys where all three are, black too); every hue at the ends of
+// saturation and value.
 TEST(ColourSpace, SixteenBitAsTheReferenceOnEveryPath) {
   std::vector<uint16_t> rgb;
-  for (uint32_t m = 1, k = 0; m <= 65535; m += m < 32768 ? 1 : 61) {
+  for (uint32_t m = 0, k = 0; m <= 65535; m += m < 32768 ? 1 : 61) {
     for (uint32_t i = 0; i < 4; ++i) {
       for (uint32_t j = 0; j < 16 && i + j <= m; ++j, ++k) {
-        const uint16_t c[3] = {uint16_t(m), uint16_t(m - i), uint16_t(j)};
+        const uint16_t c[3] = {uint16_t(m), uint16_t(m - i),
+                               uint16_t(j < 15 ? j : m - i)};
         const uint32_t turn = k % 3, swap = k / 3 % 2;
         rgb.insert(rgb.end(), {c[turn], c[(turn + 1 + swap) % 3],
                                c[(turn + 2 - swap) % 3]});
