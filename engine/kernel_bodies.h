@@ -1076,6 +1076,7 @@ void BlurRows(const uint16_t *values, ptrdiff_t valueStride, int32_t rows,
 // as it leaves that pass's window. Registers hold the sums of two strips
 // side by side without spilling.
 constexpr int32_t kWalkStrips = 2;
+constexpr int32_t kWriteAhead = 16;  // rows
 static_assert((kBlurStride + 2 * kWideRadius) * kWalkStrips * kMaxLanes <=
                   kBlurScratchValues,
               "a walk's first-pass rows fit the scratch");
@@ -1148,6 +1149,13 @@ void BlurColumnsWalk(const uint16_t *rowBlur, int32_t rows, int32_t columns,
     }
     for (int32_t y = 0; y < rows; ++y) {
       const int32_t j = y + window;  // the row entering the window
+      // The walk crosses a page every few rows, where the processor's
+      // own prefetching stops: the lines of output rows some rows ahead,
+      // which no cache may hold, are asked for.
+      for (int32_t c = 0; y + kWriteAhead < rows && c < kWalkStrips * kLanes;
+           c += 32) {
+        __builtin_prefetch(out + (y + kWriteAhead) * kStride + c, 1);
+      }
       for (int32_t s = 0; s < kStrips; ++s) {
         // The row before it: the middle one (kR1Zero), or the one
         // entering the inner window.
