@@ -1076,7 +1076,8 @@ void BlurRows(const uint16_t *values, ptrdiff_t valueStride, int32_t rows,
 // as it leaves that pass's window. Registers hold the sums of two strips
 // side by side without spilling.
 constexpr int32_t kWalkStrips = 2;
-constexpr int32_t kWriteAhead = 16;  // rows
+constexpr int32_t kWriteAhead = 16;                        // rows
+constexpr int32_t kValuesPerLine = 64 / sizeof(uint16_t);  // of a cache line
 static_assert((kBlurStride + 2 * kWideRadius) * kWalkStrips * kMaxLanes <=
                   kBlurScratchValues,
               "a walk's first-pass rows fit the scratch");
@@ -1153,7 +1154,7 @@ void BlurColumnsWalk(const uint16_t *rowBlur, int32_t rows, int32_t columns,
       // own prefetching stops: the lines of output rows some rows ahead,
       // which no cache may hold, are asked for.
       for (int32_t c = 0; y + kWriteAhead < rows && c < kWalkStrips * kLanes;
-           c += 32) {
+           c += kValuesPerLine) {
         __builtin_prefetch(out + (y + kWriteAhead) * kStride + c, 1);
       }
       for (int32_t s = 0; s < kStrips; ++s) {

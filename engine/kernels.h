@@ -78,8 +78,8 @@ struct ThroughBatch {
   uint8_t *lastAt[kThroughLasts];
   int32_t lastEntry[kThroughLasts];
   uint8_t sink[4];
-  int32_t count;  // of pixels
-  int32_t lasts;
+  int32_t count = 0;  // of pixels
+  int32_t lasts = 0;
 };
 
 struct EngineKernels {

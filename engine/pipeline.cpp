@@ -249,7 +249,6 @@ void ConvertTileOutOf(const HostTile &tile, bool sharpen = false) {
   unsigned char *outData = static_cast<unsigned char *>(tile.outData);
   const bool coloursHere = ColoursOnTheWayOut<Sample>(tile);
   ThroughBatch batch;
-  batch.count = batch.lasts = 0;
   for (int32_t y = 0; y < g.rows; ++y) {
     if (sizeof(Sample) == 1 && y + 1 < g.rows) {
       PrefetchRowForWriting(outData + ptrdiff_t(y + 1) * tile.outRowBytes,

@@ -72,7 +72,7 @@ void LoadMessageText(int32_t code, wchar_t (&text)[kTextBytes]) {
   if (LoadStringW(ModuleInstance(), UINT(code), text, kTextBytes) <= 0) {
     const char *fallback = FallbackText(code);
     // The system's own formatting: the C library's would bring its whole
-    // printf (some 14 KB) into the module for this one line.
+    // printf (some 19 KB) into the module for this one line.
     char bytes[kTextBytes];
     if (fallback)
       lstrcpynA(bytes, fallback, sizeof bytes);
