@@ -52,6 +52,7 @@ void BlurTileRows(const TileGeometry &g) {
 }
 
 void BlurTileColumns(const TileGeometry &g) {
-  Kernels().blurColumns(RowBlurBuffer, g.rows, g.columns, CurrentRadii(),
-                        BoxDivisorTable.data(), BlurredTile, BlurScratch);
+  Kernels().blurColumns(ValuePlane, kValueStride, RowBlurBuffer, g.rows,
+                        g.columns, CurrentRadii(), BoxDivisorTable.data(),
+                        BlurredTile, BlurScratch);
 }

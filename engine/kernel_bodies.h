@@ -1052,12 +1052,27 @@ void BlurRowsDirect(const uint16_t *values, ptrdiff_t valueStride, int32_t rows,
   }
 }
 
+constexpr int32_t kWalkStrips = 2;  // strips a column walk takes at once
+
+// Reaches from 1 up to 2 (a first box of radius 1, the second of 0 or
+// blended toward 1), on tiles as wide as the widest walk: the column
+// walk blurs each value row as it enters, from shifted loads, and keeps
+// the few rows its windows span in registers, so that no row goes
+// through memory between the passes. The row pass leaves these to it.
+// Vectors of 8 lanes measured slower so.
+template <class O>
+inline bool RowsInColumnWalk(const KernelRadii &radii, int32_t columns) {
+  return O::kLanes >= 16 && radii.r1 == 0 && radii.r2 == 1 &&
+         columns >= kWalkStrips * kMaxLanes;
+}
+
 // Small radii directly with ODirect's vectors, others turned with
 // OTurned's.
 template <class ODirect, class OTurned>
 void BlurRows(const uint16_t *values, ptrdiff_t valueStride, int32_t rows,
               int32_t columns, const KernelRadii &radii,
               const uint32_t *divisors, uint16_t *rowBlur, uint16_t *scratch) {
+  if (RowsInColumnWalk<ODirect>(radii, columns)) return;
   if (radii.r1 + radii.r2 > kDirectReach) {
     BlurRowsTurned<OTurned>(values, valueStride, rows, columns, radii, divisors,
                             rowBlur, scratch);
@@ -1075,7 +1090,6 @@ void BlurRows(const uint16_t *values, ptrdiff_t valueStride, int32_t rows,
 // first-pass row made once and stored for the second pass to take back
 // as it leaves that pass's window. Registers hold the sums of two strips
 // side by side without spilling.
-constexpr int32_t kWalkStrips = 2;
 constexpr int32_t kWriteAhead = 16;                        // rows
 constexpr int32_t kValuesPerLine = 64 / sizeof(uint16_t);  // of a cache line
 static_assert((kBlurStride + 2 * kWideRadius) * kWalkStrips * kMaxLanes <=
@@ -1186,13 +1200,106 @@ void BlurColumnsWalk(const uint16_t *rowBlur, int32_t rows, int32_t columns,
   }
 }
 
+// The sums and the blend as the row pass and the column walk make them
+// for these radii, so the bits are theirs.
+template <class O, bool kBlend, bool kWider>
+void BlurTileWalk(const uint16_t *values, ptrdiff_t valueStride, int32_t rows,
+                  int32_t columns, const KernelRadii &radii,
+                  const uint32_t *divisors, uint16_t *blurred) {
+  constexpr int32_t kLanes = O::kLanes, kStrips = kWalkStrips;
+  constexpr int32_t kColumns = kStrips * kLanes;
+  constexpr ptrdiff_t kStride = kBlurStride;
+  const Vec<O> m = O::Set16(int32_t(divisors[1]));
+  const Vec<O> one = O::Set16(1), two = O::Set16(2);
+  const Vec<O> factor = O::Set16(radii.fraction << 12);
+  // Value row i blurred along the row at column c: the boxes of radius
+  // 1 (biased by 1) around c, and blended, around its neighbours too.
+  const auto row = [&](int32_t i, int32_t c) {
+    const uint16_t *at = values + i * valueStride + radii.margin + c;
+    const Vec<O> left = O::Load(at - 1), right = O::Load(at + 1);
+    const Vec<O> middle = O::Add16(O::Load(at), one);
+    const Vec<O> centre =
+        O::MulHi16u(O::Add16(O::Add16(left, right), middle), m);
+    if (!kBlend) return centre;
+    const Vec<O> before =
+        O::MulHi16u(O::Add16(O::Add16(O::Load(at - 2), left), middle), m);
+    const Vec<O> after =
+        O::MulHi16u(O::Add16(O::Add16(right, O::Load(at + 2)), middle), m);
+    const Vec<O> wide =
+        O::Add16(O::Add16(centre, two), O::Add16(before, after));
+    return BlendHigh<O, kWider>(centre, O::MulHi16u(wide, m), factor);
+  };
+  const auto column = [&](Vec<O> above, Vec<O> here, Vec<O> below) {
+    return O::MulHi16u(O::Add16(O::Add16(above, one), O::Add16(here, below)),
+                       m);
+  };
+  const auto walk = [&](int32_t x) {
+    uint16_t *out = blurred + x;
+    // Per strip: the row blurs of the two rows before the entering one,
+    // and (blended) the first column pass of the two rows before that.
+    Vec<O> r0[kStrips], r1[kStrips], f0[kStrips], f1[kStrips];
+    for (int32_t s = 0; s < kStrips; ++s) {
+      const int32_t c = x + s * kLanes;
+      r0[s] = row(0, c);
+      r1[s] = row(1, c);
+      if (kBlend) {
+        const Vec<O> r2 = row(2, c), r3 = row(3, c);
+        f0[s] = column(r0[s], r1[s], r2);
+        f1[s] = column(r1[s], r2, r3);
+        r0[s] = r2;
+        r1[s] = r3;
+      }
+    }
+    const int32_t first = kBlend ? 4 : 2;
+    for (int32_t y = 0; y < rows; ++y) {
+      // As in the walk above, the rows some rows ahead asked for, here
+      // the values' too.
+      for (int32_t c = 0; y + kWriteAhead < rows && c < kColumns;
+           c += kValuesPerLine) {
+        __builtin_prefetch(out + (y + kWriteAhead) * kStride + c, 1);
+      }
+      for (int32_t c = -8; y + kWriteAhead < rows && c < kColumns + 8;
+           c += kValuesPerLine) {
+        __builtin_prefetch(values + (first + y + kWriteAhead) * valueStride +
+                           radii.margin + x + c);
+      }
+      for (int32_t s = 0; s < kStrips; ++s) {
+        const Vec<O> r2 = row(first + y, x + s * kLanes);
+        const Vec<O> f2 = column(r0[s], r1[s], r2);
+        r0[s] = r1[s];
+        r1[s] = r2;
+        Vec<O> result = f2;
+        if (kBlend) {
+          const Vec<O> wide =
+              O::Add16(O::Add16(f0[s], two), O::Add16(f1[s], f2));
+          result = BlendHigh<O, kWider>(f1[s], O::MulHi16u(wide, m), factor);
+          f0[s] = f1[s];
+          f1[s] = f2;
+        }
+        O::Store(out + y * kStride + s * kLanes, result);
+      }
+    }
+  };
+  for (int32_t x = 0; x < columns; x += kColumns) {
+    walk(std::min(x, (columns + kLanes - 1) / kLanes * kLanes - kColumns));
+  }
+}
+
 // Walks with OWalk's vectors where the sums fit 16-bit lanes and the
 // tile is as wide as a walk, otherwise strips of OStrips's lanes.
 template <class OWalk, class OStrips>
-void BlurColumns(const uint16_t *rowBlur, int32_t rows, int32_t columns,
+void BlurColumns(const uint16_t *values, ptrdiff_t valueStride,
+                 const uint16_t *rowBlur, int32_t rows, int32_t columns,
                  const KernelRadii &radii, const uint32_t *divisors,
                  uint16_t *blurred, uint16_t *scratch) {
   const int32_t r1 = radii.r1, f = radii.fraction;
+  if (RowsInColumnWalk<OWalk>(radii, columns)) {
+    const auto walk = f == 0  ? BlurTileWalk<OWalk, false, false>
+                      : f < 8 ? BlurTileWalk<OWalk, true, false>
+                              : BlurTileWalk<OWalk, true, true>;
+    walk(values, valueStride, rows, columns, radii, divisors, blurred);
+    return;
+  }
   if (columns >= kWalkStrips * OWalk::kLanes && radii.r2 < kWideRadius &&
       r1 + 1 < kWideRadius) {
     const auto walk = f == 0 ? BlurColumnsWalk<OWalk, false, false, false>

@@ -125,8 +125,11 @@ struct EngineKernels {
                    const uint32_t *divisors, uint16_t *rowBlur,
                    uint16_t *scratch);
   // The column pass: rowBlur's rows + 2 margin lines into rows lines of
-  // blurred values; columns are taken in whole strips of the lanes.
-  void (*blurColumns)(const uint16_t *rowBlur, int32_t rows, int32_t columns,
+  // blurred values; columns are taken in whole strips of the lanes. For
+  // some radii the row pass leaves rowBlur alone and this pass blurs the
+  // rows of values itself.
+  void (*blurColumns)(const uint16_t *values, ptrdiff_t valueStride,
+                      const uint16_t *rowBlur, int32_t rows, int32_t columns,
                       const KernelRadii &radii, const uint32_t *divisors,
                       uint16_t *blurred, uint16_t *scratch);
   // The sharpening step over one row: value moves away from blurred.
