@@ -99,6 +99,35 @@ inline __m256i JoinWords3(const __m256i (&placed)[3]) {
       placed[2], ChannelWords(kChunk, 2));
 }
 
+// Byte shuffles for Avx2::Values8, taking the largest sample of each of
+// sixteen 8-bit pixels to both bytes of the pixel's 16-bit lane. Three
+// samples a pixel: pixel k's largest lies at byte 3 k of one run of
+// maxima and at byte 3 k - 14 of another; each lane takes the first
+// where that byte lies in its own 128-bit half, and a blend brings the
+// two runs' bytes together. Four: at byte 4 k of a 128-bit half for the
+// first four pixels of the lane's eight, at 4 k + 2 for the others.
+struct ValuePicks {
+  alignas(32) int8_t three[32];
+  alignas(32) int8_t second[32];  // -1 where the blend takes the second run
+  alignas(32) int8_t four[32];
+};
+
+constexpr ValuePicks MakeValuePicks() {
+  ValuePicks picks{};
+  for (int32_t byte = 0; byte < 32; ++byte) {
+    const int32_t half = byte - byte % 16, pixel = byte / 2;
+    const int32_t first = 3 * pixel - half, second = first - 14;
+    const bool inFirst = first >= 0 && first < 16;
+    picks.three[byte] = int8_t(inFirst ? first : second);
+    if (!inFirst) picks.second[half + second] = -1;
+    const int32_t k = pixel % 8;
+    picks.four[byte] = int8_t(k < 4 ? 4 * k : 4 * (k - 4) + 2);
+  }
+  return picks;
+}
+
+constexpr ValuePicks kValuePicks = MakeValuePicks();
+
 inline __m128i Mask(const int8_t (&bytes)[16]) {
   return _mm_load_si128(reinterpret_cast<const __m128i *>(bytes));
 }
@@ -380,6 +409,56 @@ struct Avx2 {
     r = _mm256_cvtepu8_epi16(channel[0]);
     g = _mm256_cvtepu8_epi16(channel[1]);
     b = _mm256_cvtepu8_epi16(channel[2]);
+    return true;
+  }
+
+  // The values of sixteen 8-bit pixels, (257 m + 33) >> 6 for the
+  // largest sample m of each, with the channels never sorted apart: the
+  // bytewise maximum of the run and its copies one and two bytes on
+  // meets at one byte of each pixel, which a shuffle puts in both bytes
+  // of the pixel's lane, making 257 m; an average with 32 adds 33 and
+  // halves without losing the carry. Reads no byte past the sixteenth
+  // pixel's.
+  static bool Values8(const uint8_t *p, int32_t step, V &value) {
+    const auto table = [](const int8_t(&bytes)[32]) {
+      return _mm256_load_si256(reinterpret_cast<const __m256i *>(bytes));
+    };
+    V twice;
+    if (step == 3) {
+      const V x = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(p));
+      const V y = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(p + 16));
+      // Bytes 0..33 meeting at each pixel's first byte, 14..47 at its last.
+      const V first =
+          _mm256_max_epu8(_mm256_max_epu8(x, _mm256_alignr_epi8(y, x, 1)),
+                          _mm256_alignr_epi8(y, x, 2));
+      const V second =
+          _mm256_max_epu8(_mm256_max_epu8(y, _mm256_alignr_epi8(y, x, 15)),
+                          _mm256_alignr_epi8(y, x, 14));
+      twice = _mm256_shuffle_epi8(
+          _mm256_blendv_epi8(first, second, table(kValuePicks.second)),
+          table(kValuePicks.three));
+    } else if (step == 4) {
+      // Pixels 0..3 and 8..11 in one vector, their maxima meeting at
+      // each pixel's first byte; 4..7 and 12..15 in the other, at its third.
+      const auto pixels = [p](int32_t offset) {
+        return Join(
+            _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + offset)),
+            _mm_loadu_si128(
+                reinterpret_cast<const __m128i *>(p + offset + 32)));
+      };
+      const V x = pixels(0), y = pixels(16);
+      const V first =
+          _mm256_max_epu8(_mm256_max_epu8(x, _mm256_srli_epi32(x, 8)),
+                          _mm256_srli_epi32(x, 16));
+      const V second =
+          _mm256_max_epu8(_mm256_max_epu8(y, _mm256_slli_epi32(y, 8)),
+                          _mm256_slli_epi32(y, 16));
+      twice = _mm256_shuffle_epi8(_mm256_blend_epi16(first, second, 0xAA),
+                                  table(kValuePicks.four));
+    } else {
+      return false;
+    }
+    value = _mm256_srli_epi16(_mm256_avg_epu16(twice, Set16(32)), 5);
     return true;
   }
 

@@ -480,11 +480,28 @@ void ValuesFrom(const Sample *source, int32_t pixelStep, uint16_t *value,
                 int32_t count) {
   constexpr bool kDeep = sizeof(Sample) == 2;
   constexpr int32_t kLanes = O::kLanes;
-  Vec<O> r, g, b;
   int32_t i = 0;
-  for (; i + kLanes <= count; i += kLanes) {
-    LoadRgb<O>(source + ptrdiff_t(i) * pixelStep, pixelStep, r, g, b);
-    O::Store(value + i, ValueOfRgb<O, kDeep>(r, g, b));
+  const auto run = [&](auto step) {
+    for (; i + kLanes <= count; i += kLanes) {
+      const Sample *pixels = source + ptrdiff_t(i) * step;
+      Vec<O> r, g, b;
+      if constexpr (!kDeep) {
+        if (O::Values8(pixels, step, r)) {
+          O::Store(value + i, r);
+          continue;
+        }
+      }
+      LoadRgb<O>(pixels, step, r, g, b);
+      O::Store(value + i, ValueOfRgb<O, kDeep>(r, g, b));
+    }
+  };
+  // A loop for each common step, free of the step's tests.
+  if (pixelStep == 3) {
+    run(std::integral_constant<int32_t, 3>());
+  } else if (pixelStep == 4) {
+    run(std::integral_constant<int32_t, 4>());
+  } else {
+    run(pixelStep);
   }
   // The short end of a row, often an input margin's few columns, one
   // pixel at a time: the largest channel converts as a gray level.

@@ -321,6 +321,8 @@ struct Avx512 {
     return true;
   }
 
+  // Values come through LoadRgb: its word permutes beat Avx2::Values8.
+  static bool Values8(const uint8_t *, int32_t, V &) { return false; }
   static bool LoadRgb(const uint16_t *p, int32_t step, V &r, V &g, V &b) {
     if (step == 3) {
       const V x[3] = {Load(p), Load(p + 32), Load(p + 64)};

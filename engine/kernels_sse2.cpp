@@ -278,6 +278,8 @@ struct Sse2 {
     b = _mm_packs_epi32(channel(x0, 16), channel(x1, 16));
     return true;
   }
+  // Values come through LoadRgb: without byte shuffles, nothing quicker.
+  static bool Values8(const uint8_t *, int32_t, V &) { return false; }
   static bool LoadRgb(const uint16_t *p, int32_t step, V &r, V &g, V &b) {
     if (step == 3) {
       Split3(Load(p), Load(p + 8), Load(p + 16), r, g, b);

@@ -58,7 +58,8 @@ TEST(ColourSpace, Every8BitColourComesBackUnchangedOnEveryPath) {
   std::vector<uint8_t> rgb(3 * 65536), expectedBack(rgb.size()),
       back(rgb.size());
   std::vector<WorkPixel> expected(65536), work(65536), changed(65536);
-  std::vector<uint16_t> before(65536), now(65536);
+  std::vector<uint16_t> before(65536), now(65536), values(65536);
+  std::vector<uint8_t> rgba(4 * 65536);
   // A step that takes every value to its blurred one: response -d.
   std::vector<int32_t> response(2049);
   int16_t near[256];
@@ -84,6 +85,8 @@ TEST(ColourSpace, Every8BitColourComesBackUnchangedOnEveryPath) {
         rgb[3 * i] = uint8_t(r);
         rgb[3 * i + 1] = uint8_t(i >> 8);
         rgb[3 * i + 2] = uint8_t(i);
+        std::memcpy(&rgba[4 * i], &rgb[3 * i], 3);
+        rgba[4 * i + 3] = 255;  // the fourth sample never counts
       }
       reference::RgbToWork8(rgb.data(), 3, expected.data(), 65536);
       reference::WorkToRgb8(expected.data(), expectedBack.data(), 3, 65536);
@@ -96,6 +99,15 @@ TEST(ColourSpace, Every8BitColourComesBackUnchangedOnEveryPath) {
           << "red " << r;
       WorkToRgb8(expected.data(), back.data(), 3, 65536);
       ASSERT_EQ(back, rgb) << "red " << r;
+      // Values alone, from rows that end at their last pixel's samples.
+      for (int32_t step : {3, 4}) {
+        Kernels().valuesFrom8(step == 3 ? rgb.data() : rgba.data(), step,
+                              values.data(), 65536);
+        for (int32_t i = 0; i < 65536; ++i) {
+          ASSERT_EQ(values[i], expected[i].value)
+              << "red " << r << ", step " << step << ", pixel " << i;
+        }
+      }
       // Through new values, as the reference converts the kept hue and
       // saturation back: mixed values on every pixel, then far ones on
       // one in three (the row's last too) and the others copied. The
