@@ -625,44 +625,36 @@ struct ChangeList {
 };
 
 template <class O>
-void SharpenNearOrFar(const typename O::NearTable &near,
-                      const uint16_t *blurred, uint16_t *value,
-                      const KernelTables &tables);
+void Sharpen(const uint16_t *blurred, const uint16_t *hue,
+             const uint16_t *saturation, uint16_t *value, int32_t count,
+             const KernelTables &tables);
 
-// The row (at most 256 values) sharpened without colour weights, and the
-// positions where that changed a value listed; returns how many.
+// The positions of a row (at most 256 values) whose value the step
+// would move, listed; returns how many. The step leaves a value where its
+// difference from the blur lies in the quiet run around 0, whose
+// responses are 0, so only the difference is looked at here: the new
+// values are worked out for the listed pixels alone.
 template <class O>
-int32_t SharpenListed(const uint16_t *blurred, uint16_t *value, int32_t count,
-                      const KernelTables &tables, uint8_t *list) {
-  constexpr int32_t kLanes = O::kLanes, kVectors = O::kNearLanes / kLanes;
-  const typename O::NearTable near = O::LoadNearTable(tables);
-  ChangeList changes{list};
-  // Of the kNearLanes values at level, the first valid are the row's.
-  const auto step = [&](const uint16_t *blur, uint16_t *level, int32_t valid) {
-    Vec<O> before[kVectors];
-    for (int32_t k = 0; k < kVectors; ++k) {
-      before[k] = O::Load(level + k * kLanes);
-    }
-    SharpenNearOrFar<O>(near, blur, level, tables);
-    for (int32_t k = 0; k < kVectors; ++k) {
-      const int32_t n = std::clamp(valid - k * kLanes, 0, kLanes);
-      const uint32_t mask = n == 32 ? ~0u : (1u << n) - 1;
-      changes.Add(
-          O::DifferentLanes(before[k], O::Load(level + k * kLanes)) & mask,
-          kLanes);
-    }
+int32_t ListResponding(const uint16_t *blurred, const uint16_t *value,
+                       int32_t count, const KernelTables &tables,
+                       uint8_t *list) {
+  constexpr int32_t kLanes = O::kLanes;
+  // d - quietLow, unsigned, lies beyond the run's width outside it.
+  const Vec<O> low = O::Set16(tables.quietLow);
+  const Vec<O> width = O::Set16(tables.quietHigh - tables.quietLow);
+  const auto outside = [&](Vec<O> level, Vec<O> blur) {
+    const Vec<O> x = O::Sub16(O::Sub16(level, blur), low);
+    return O::DifferentLanes(x, O::Min16u(x, width));
   };
+  ChangeList changes{list};
   int32_t i = 0;
-  for (; i + O::kNearLanes <= count; i += O::kNearLanes) {
-    step(blurred + i, value + i, O::kNearLanes);
+  for (; i + kLanes <= count; i += kLanes) {
+    changes.Add(outside(O::Load(value + i), O::Load(blurred + i)), kLanes);
   }
-  if (i < count) {  // the row's end in whole vectors
-    alignas(64) uint16_t blur[O::kNearLanes] = {}, level[O::kNearLanes] = {};
-    const size_t bytes = sizeof(uint16_t) * size_t(count - i);
-    std::memcpy(blur, blurred + i, bytes);
-    std::memcpy(level, value + i, bytes);
-    step(blur, level, count - i);
-    std::memcpy(value + i, level, bytes);
+  if (i < count) {  // the row's end; the lanes past it read 0 - 0
+    const int32_t n = count - i;
+    changes.Add(outside(LoadPart<O>(value + i, n), LoadPart<O>(blurred + i, n)),
+                kLanes);
   }
   return int32_t(changes.listed);
 }
@@ -701,8 +693,11 @@ template <class O>
 void FinishThrough8(ThroughBatch &batch) {
   constexpr int32_t kLanes = O::kLanes;
   const int32_t count = batch.count;
+  if (count == 0) return;
   std::memset(batch.pixels + 4 * count, 0, 4 * kLanes);
   std::memset(batch.values + count, 0, 2 * kLanes);
+  Sharpen<O>(batch.blurred, nullptr, nullptr, batch.values, count,
+             *batch.tables);
   Vec<O> r, g, b;
   for (int32_t k = 0; k < count; k += kLanes) {
     LoadRgb<O>(batch.pixels + 4 * k, 4, r, g, b);
@@ -721,8 +716,8 @@ void FinishThrough8(ThroughBatch &batch) {
 // The listed pixels of an output row into the batch, read from the row
 // once its samples are in place.
 inline void BatchListed(uint8_t *row, int32_t pixelStep, const uint16_t *value,
-                        const uint8_t *list, int32_t listed, int32_t count,
-                        ThroughBatch &batch) {
+                        const uint16_t *blurred, const uint8_t *list,
+                        int32_t listed, int32_t count, ThroughBatch &batch) {
   const bool last =
       pixelStep == 3 && listed > 0 && list[listed - 1] == count - 1;
   int32_t n = batch.count;
@@ -730,6 +725,7 @@ inline void BatchListed(uint8_t *row, int32_t pixelStep, const uint16_t *value,
     uint8_t *at = row + ptrdiff_t(list[k]) * pixelStep;
     std::memcpy(batch.pixels + 4 * n, at, 4);
     batch.values[n] = value[list[k]];
+    batch.blurred[n] = blurred[list[k]];
     batch.at[n] = at;
   }
   if (last) {
@@ -737,6 +733,7 @@ inline void BatchListed(uint8_t *row, int32_t pixelStep, const uint16_t *value,
     std::memcpy(batch.pixels + 4 * n, at, 3);
     batch.pixels[4 * n + 3] = 0;
     batch.values[n] = value[count - 1];
+    batch.blurred[n] = blurred[count - 1];
     batch.at[n] = batch.sink;
     batch.lastAt[batch.lasts] = at;
     batch.lastEntry[batch.lasts++] = n++;
@@ -750,17 +747,20 @@ void ColoursThrough8(const uint8_t *source, int32_t pixelStep,
                      uint8_t *destination, int32_t count,
                      const KernelTables &tables, ThroughBatch &batch) {
   alignas(32) uint8_t list[256 + 8];
-  const int32_t listed = SharpenListed<O>(blurred, value, count, tables, list);
-  // Where most pixels of three samples changed, all of them in whole
-  // vectors are converted in place, and the row's end as few as changed.
+  const int32_t listed = ListResponding<O>(blurred, value, count, tables, list);
+  // Where most pixels of three samples change, all of them in whole
+  // vectors are sharpened and converted in place, and the row's end as
+  // few as change.
   const int32_t whole =
       pixelStep == 3 && 2 * listed > count ? count / O::kLanes * O::kLanes : 0;
+  Sharpen<O>(blurred, nullptr, nullptr, value, whole, tables);
   WholeBack8<O>(source, value, destination, whole);
   int32_t first = whole == 0 ? 0 : listed;
   while (first > 0 && list[first - 1] >= whole) --first;
   CopyRgb8(source, pixelStep, destination, whole, count);
-  BatchListed(destination, pixelStep, value, list + first, listed - first,
-              count, batch);
+  BatchListed(destination, pixelStep, value, blurred, list + first,
+              listed - first, count, batch);
+  batch.tables = &tables;
   if (batch.count >= kThroughBatch || batch.lasts == kThroughLasts) {
     FinishThrough8<O>(batch);
   }

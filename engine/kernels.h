@@ -29,6 +29,9 @@ struct KernelTables {
   const int32_t *hueWeights;
   const int32_t *saturationWeights;
   bool colourWeighted;
+  // The differences around 0 whose response is 0: quietLow..quietHigh.
+  int32_t quietLow;
+  int32_t quietHigh;
 };
 
 // Rows of planar working pixels: hue, saturation and value in three
@@ -64,22 +67,24 @@ constexpr LaneLists MakeLaneLists() {
 }
 
 // Changed pixels of 8-bit rows on their way out, gathered over rows so
-// that their conversion runs in full vectors: each pixel's first three
-// samples and the byte after them as the output holds it, its new value,
-// and where its four bytes go back. A row's last pixel of three samples
-// has no such byte: its result goes to the sink, and its three samples
-// back after every other.
+// that their sharpening and conversion run in full vectors: each pixel's
+// first three samples and the byte after them as the output holds it,
+// its value and blurred value, and where its four bytes go back. A row's last
+// pixel of three samples has no such byte: its result goes to the sink, and its
+// three samples back after every other.
 constexpr int32_t kThroughBatch = 256;  // pixels that start a conversion
 constexpr int32_t kThroughLasts = 32;   // rows' last pixels between them
 struct ThroughBatch {
   alignas(64) uint8_t pixels[4 * (kThroughBatch + 256 + kMaxLanes)];
   alignas(64) uint16_t values[kThroughBatch + 256 + kMaxLanes];
+  alignas(64) uint16_t blurred[kThroughBatch + 256 + kMaxLanes];
   uint8_t *at[kThroughBatch + 256];
   uint8_t *lastAt[kThroughLasts];
   int32_t lastEntry[kThroughLasts];
   uint8_t sink[4];
   int32_t count = 0;  // of pixels
   int32_t lasts = 0;
+  const KernelTables *tables = nullptr;  // the rows' step
 };
 
 struct EngineKernels {

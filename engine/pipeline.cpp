@@ -45,7 +45,9 @@ KernelTables CurrentTables(bool gray = false) {
           NearByteReach,
           HueWeightTable,
           SaturationWeightTable,
-          HueWeighted && !gray};
+          HueWeighted && !gray,
+          QuietLow,
+          QuietHigh};
 }
 
 template <typename Sample>

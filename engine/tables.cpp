@@ -17,6 +17,8 @@ int32_t ResponseTable[2 * kResponseMiddle + 1];
 int16_t NearResponseTable[2 * kNearResponseMiddle];
 uint8_t NearResponseBytes[2][2 * kNearResponseMiddle];
 int32_t NearByteReach;
+int32_t QuietLow;
+int32_t QuietHigh;
 int32_t SaturationWeightTable[1025];
 int32_t HueWeightTable[1530];
 bool HueWeighted;
@@ -63,6 +65,12 @@ void BuildResponseTable() {
     return NearResponseTable[d + kNearResponseMiddle] >= -128 &&
            NearResponseTable[d + kNearResponseMiddle] <= 127;
   };
+  // No difference gets no answer: the quiet run holds 0 at least.
+  QuietLow = QuietHigh = 0;
+  while (QuietLow > -kResponseMiddle && response[QuietLow - 1] == 0) --QuietLow;
+  while (QuietHigh < kResponseMiddle && response[QuietHigh + 1] == 0) {
+    ++QuietHigh;
+  }
   NearByteReach = 0;
   while (NearByteReach < kNearResponseMiddle && fits(-NearByteReach - 1) &&
          fits(NearByteReach)) {

@@ -26,6 +26,10 @@ extern int16_t NearResponseTable[2 * kNearResponseMiddle];
 // the entries for -n..n-1.
 extern uint8_t NearResponseBytes[2][2 * kNearResponseMiddle];
 extern int32_t NearByteReach;
+// The run of differences around 0 whose responses are 0: QuietLow..
+// QuietHigh. Values that differ this little from their blur stay.
+extern int32_t QuietLow;
+extern int32_t QuietHigh;
 
 // Colour weighting, fixed point with 1024 = 100 percent: by saturation
 // (0..1024) and by hue (0..1529).

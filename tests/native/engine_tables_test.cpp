@@ -35,6 +35,19 @@ TEST(EngineTables, ResponseCurveValues) {
   }
 }
 
+// The quiet run around 0 is every difference that answers 0 there: the
+// way out lists only the pixels beyond it.
+TEST(EngineTables, QuietRunOfTheResponse) {
+  for (auto [response, spread] : {std::pair{50, 50}, std::pair{100, 100},
+                                  std::pair{10, 90}, std::pair{0, 100}}) {
+    PrepareTablesFor({10, response, spread});
+    for (int32_t d = QuietLow; d <= QuietHigh; ++d) EXPECT_EQ(Response(d), 0);
+    EXPECT_TRUE(QuietLow == -kResponseMiddle || Response(QuietLow - 1) != 0);
+    EXPECT_TRUE(QuietHigh == kResponseMiddle || Response(QuietHigh + 1) != 0);
+    EXPECT_TRUE(QuietLow <= 0 && QuietHigh >= 0);
+  }
+}
+
 TEST(EngineTables, SaturationWeights) {
   BuildSaturationWeights();
   // A third instead of 0.333 would give 173 and 275 at 5 and 20.
