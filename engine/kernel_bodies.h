@@ -753,8 +753,10 @@ void ColoursThrough8(const uint8_t *source, int32_t pixelStep,
   // few as change.
   const int32_t whole =
       pixelStep == 3 && 2 * listed > count ? count / O::kLanes * O::kLanes : 0;
-  Sharpen<O>(blurred, nullptr, nullptr, value, whole, tables);
-  WholeBack8<O>(source, value, destination, whole);
+  if (whole > 0) {
+    Sharpen<O>(blurred, nullptr, nullptr, value, whole, tables);
+    WholeBack8<O>(source, value, destination, whole);
+  }
   int32_t first = whole == 0 ? 0 : listed;
   while (first > 0 && list[first - 1] >= whole) --first;
   CopyRgb8(source, pixelStep, destination, whole, count);

@@ -61,16 +61,16 @@ void BuildResponseTable() {
     NearResponseBytes[0][d + kNearResponseMiddle] = uint8_t(entry & 0xFF);
     NearResponseBytes[1][d + kNearResponseMiddle] = uint8_t(entry >> 8);
   }
-  const auto fits = [](int32_t d) {
-    return NearResponseTable[d + kNearResponseMiddle] >= -128 &&
-           NearResponseTable[d + kNearResponseMiddle] <= 127;
-  };
   // No difference gets no answer: the quiet run holds 0 at least.
   QuietLow = QuietHigh = 0;
   while (QuietLow > -kResponseMiddle && response[QuietLow - 1] == 0) --QuietLow;
   while (QuietHigh < kResponseMiddle && response[QuietHigh + 1] == 0) {
     ++QuietHigh;
   }
+  const auto fits = [](int32_t d) {
+    return NearResponseTable[d + kNearResponseMiddle] >= -128 &&
+           NearResponseTable[d + kNearResponseMiddle] <= 127;
+  };
   NearByteReach = 0;
   while (NearByteReach < kNearResponseMiddle && fits(-NearByteReach - 1) &&
          fits(NearByteReach)) {
