@@ -153,14 +153,41 @@ struct Clocks {
   double processor, wall;
 };
 
-Clocks Now() {
+double ProcessorSeconds() {
   timespec t;
   clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-  const double wall = std::chrono::duration<double>(
-                          std::chrono::steady_clock::now().time_since_epoch())
-                          .count();
-  return {double(t.tv_sec) + double(t.tv_nsec) * 1e-9, wall};
+  return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
 }
+
+double WallSeconds() {
+  return std::chrono::duration<double>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+// Both clocks at the start and at the end of a piece of work, the
+// processor clock outermost: it is a system call (over a microsecond on
+// a virtual machine), which the wall clock's interval then leaves out.
+Clocks Now() { return {ProcessorSeconds(), WallSeconds()}; }
+Clocks End() {
+  const double wall = WallSeconds();
+  return {ProcessorSeconds(), wall};
+}
+
+// What reading the clocks adds to an interval, the least of many empty
+// ones. Our engine is timed tile by tile, 366 intervals on the photo
+// against OpenCV's one, so this is taken off each tile's time.
+Clocks ClockCost() {
+  Clocks least = {1e30, 1e30};
+  for (int32_t i = 0; i < 2000; ++i) {
+    const Clocks start = Now(), end = End();
+    least.processor =
+        std::min(least.processor, end.processor - start.processor);
+    least.wall = std::min(least.wall, end.wall - start.wall);
+  }
+  return least;
+}
+const Clocks kClockCost = ClockCost();
 
 // The fastest of each clock so far.
 struct Best {
@@ -213,9 +240,9 @@ void TimeOurs(const HostImage &image, HostImage *destination, int32_t radius,
   run.processTile = [&inside](const FilterRecord *record) {
     const Clocks start = Now();
     const int32_t result = ProcessTileCounted(record);
-    const Clocks end = Now();
-    inside.processor += end.processor - start.processor;
-    inside.wall += end.wall - start.wall;
+    const Clocks end = End();
+    inside.processor += end.processor - start.processor - kClockCost.processor;
+    inside.wall += end.wall - start.wall - kClockCost.wall;
     return result;
   };
   const Clocks start = Now();
@@ -249,7 +276,7 @@ void PrintStages(const HostImage &image, HostImage *destination, int32_t depth,
       for (int32_t k = 0; k < 5; ++k) {
         const double start = Now().processor;
         stages[k](record);
-        seconds[k] += Now().processor - start;
+        seconds[k] += End().processor - start - kClockCost.processor;
       }
       const Rect &out = record->outRect;
       return (out.bottom - out.top) * (out.right - out.left) * record->planes;
@@ -316,10 +343,10 @@ int main(int argc, char **argv) {
   if (figures == nullptr) return 1;
   std::printf(
       "%s: photo digest %016llx (8-bit), %016llx (16-bit); OpenCV %s on %s, "
-      "%d thread\n",
+      "%d thread; reading the clocks, %.2f us, taken off each of our tiles\n",
       SimdPathName(path), (unsigned long long)Digest(mosaic),
       (unsigned long long)Digest(deep), CV_VERSION, OpenCvSet(),
-      cv::getNumThreads());
+      cv::getNumThreads(), kClockCost.processor * 1e6);
   for (const cv::Mat *image : {static_cast<const cv::Mat *>(&mosaic), &deep}) {
     const int32_t depth = image == &mosaic ? 8 : 16;
     const HostImage host = ToHost(*image);
