@@ -269,6 +269,12 @@ struct Avx2 {
         _mm256_mul_ps(_mm256_castsi256_ps(a), _mm256_castsi256_ps(b)));
   }
   static V SetF(float x) { return _mm256_castps_si256(_mm256_set1_ps(x)); }
+  // a b + c rounded once; the path asks for FMA beside AVX2.
+  static V MulAddF(V a, V b, V c) {
+    return _mm256_castps_si256(_mm256_fmadd_ps(_mm256_castsi256_ps(a),
+                                               _mm256_castsi256_ps(b),
+                                               _mm256_castsi256_ps(c)));
+  }
   static V AddF(V a, V b) {
     return _mm256_castps_si256(
         _mm256_add_ps(_mm256_castsi256_ps(a), _mm256_castsi256_ps(b)));

@@ -16,7 +16,7 @@ bool Supported(SimdPath path) {
     case SimdPath::kSse2:
       return true;
     case SimdPath::kAvx2:
-      return __builtin_cpu_supports("avx2");
+      return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
     case SimdPath::kAvx512:
 #ifdef TAVORIN_AVX512_KERNELS
       return __builtin_cpu_supports("avx512f") &&

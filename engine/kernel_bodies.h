@@ -52,9 +52,8 @@ inline Vec<O> ValueOfRgb(Vec<O> r, Vec<O> g, Vec<O> b) {
 // Much faster than a division; the remainder then tells which.
 template <class O>
 inline Vec<O> GuessQuotient(Vec<O> n, Vec<O> d) {
-  const Vec<O> product =
-      O::MulF(O::FloatOf32(n), O::Reciprocal(O::FloatOf32(d)));
-  return O::Trunc32(O::AddF(product, O::SetF(0.5f)));
+  return O::Trunc32(O::MulAddF(O::FloatOf32(n), O::Reciprocal(O::FloatOf32(d)),
+                               O::SetF(0.5f)));
 }
 
 // In 16-bit lanes, for d <= 32768: the remainder n - q d, from -d to
@@ -111,9 +110,9 @@ inline void GuessQuotients(Vec<O> rise32, Vec<O> range32, Vec<O> scaledMax,
   const Vec<O> d = O::FloatOf32(range32);
   const Vec<O> nudged =
       O::kNarrowSaturates ? d : O::AddF(d, O::SetF(1.0f / (1 << 20)));
-  ratio = O::Trunc32(
-      O::AddF(O::MulF(O::FloatOf32(rise32), O::Reciprocal(nudged)), bias));
-  fraction = O::Trunc32(O::AddF(O::MulF(d, O::Reciprocal(scaledMax)), bias));
+  ratio =
+      O::Trunc32(O::MulAddF(O::FloatOf32(rise32), O::Reciprocal(nudged), bias));
+  fraction = O::Trunc32(O::MulAddF(d, O::Reciprocal(scaledMax), bias));
 }
 
 // From 8-bit samples, q = (floor(d / 2) + 255 a) / d and the saturation

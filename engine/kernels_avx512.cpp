@@ -236,6 +236,12 @@ struct Avx512 {
         _mm512_mul_ps(_mm512_castsi512_ps(a), _mm512_castsi512_ps(b)));
   }
   static V SetF(float x) { return _mm512_castps_si512(_mm512_set1_ps(x)); }
+  // a b + c rounded once.
+  static V MulAddF(V a, V b, V c) {
+    return _mm512_castps_si512(_mm512_fmadd_ps(_mm512_castsi512_ps(a),
+                                               _mm512_castsi512_ps(b),
+                                               _mm512_castsi512_ps(c)));
+  }
   static V AddF(V a, V b) {
     return _mm512_castps_si512(
         _mm512_add_ps(_mm512_castsi512_ps(a), _mm512_castsi512_ps(b)));

@@ -197,6 +197,7 @@ struct Sse2 {
         _mm_mul_ps(_mm_castsi128_ps(a), _mm_castsi128_ps(b)));
   }
   static V SetF(float x) { return _mm_castps_si128(_mm_set1_ps(x)); }
+  static V MulAddF(V a, V b, V c) { return AddF(MulF(a, b), c); }
   static V AddF(V a, V b) {
     return _mm_castps_si128(
         _mm_add_ps(_mm_castsi128_ps(a), _mm_castsi128_ps(b)));
