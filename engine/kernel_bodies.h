@@ -1108,8 +1108,7 @@ void BlurRows(const uint16_t *values, ptrdiff_t valueStride, int32_t rows,
 // first-pass row made once and stored for the second pass to take back
 // as it leaves that pass's window. Registers hold the sums of two strips
 // side by side without spilling.
-constexpr int32_t kWriteAhead = 16;                        // rows
-constexpr int32_t kValuesPerLine = 64 / sizeof(uint16_t);  // of a cache line
+constexpr int32_t kWriteAhead = 16;  // rows
 static_assert((kBlurStride + 2 * kWideRadius) * kWalkStrips * kMaxLanes <=
                   kBlurScratchValues,
               "a walk's first-pass rows fit the scratch");
@@ -1185,9 +1184,9 @@ void BlurColumnsWalk(const uint16_t *rowBlur, int32_t rows, int32_t columns,
       // The walk crosses a page every few rows, where the processor's
       // own prefetching stops: the lines of output rows some rows ahead,
       // which no cache may hold, are asked for.
-      for (int32_t c = 0; y + kWriteAhead < rows && c < kWalkStrips * kLanes;
-           c += kValuesPerLine) {
-        __builtin_prefetch(out + (y + kWriteAhead) * kStride + c, 1);
+      if (y + kWriteAhead < rows) {
+        PrefetchRowForWriting(out + (y + kWriteAhead) * kStride,
+                              sizeof(uint16_t) * kWalkStrips * kLanes);
       }
       for (int32_t s = 0; s < kStrips; ++s) {
         // The row before it: the middle one (kR1Zero), or the one
@@ -1272,14 +1271,12 @@ void BlurTileWalk(const uint16_t *values, ptrdiff_t valueStride, int32_t rows,
     for (int32_t y = 0; y < rows; ++y) {
       // As in the walk above, the rows some rows ahead asked for, here
       // the values' too.
-      for (int32_t c = 0; y + kWriteAhead < rows && c < kColumns;
-           c += kValuesPerLine) {
-        __builtin_prefetch(out + (y + kWriteAhead) * kStride + c, 1);
-      }
-      for (int32_t c = -8; y + kWriteAhead < rows && c < kColumns + 8;
-           c += kValuesPerLine) {
-        __builtin_prefetch(values + (first + y + kWriteAhead) * valueStride +
-                           radii.margin + x + c);
+      if (y + kWriteAhead < rows) {
+        PrefetchRowForWriting(out + (y + kWriteAhead) * kStride,
+                              sizeof(uint16_t) * kColumns);
+        PrefetchRow(values + (first + y + kWriteAhead) * valueStride +
+                        radii.margin + x - 8,
+                    sizeof(uint16_t) * (kColumns + 16));
       }
       for (int32_t s = 0; s < kStrips; ++s) {
         const Vec<O> r2 = row(first + y, x + s * kLanes);

@@ -66,6 +66,20 @@ constexpr LaneLists MakeLaneLists() {
   return lists;
 }
 
+// The cache lines of bytes from a row asked for ahead of their use; each
+// unit keeps its own copy, built for its own instruction set.
+constexpr size_t kCacheLine = 64;
+static inline void PrefetchRow(const void *from, size_t bytes) {
+  for (size_t i = 0; i < bytes; i += kCacheLine) {
+    __builtin_prefetch(static_cast<const unsigned char *>(from) + i);
+  }
+}
+static inline void PrefetchRowForWriting(void *from, size_t bytes) {
+  for (size_t i = 0; i < bytes; i += kCacheLine) {
+    __builtin_prefetch(static_cast<unsigned char *>(from) + i, 1);
+  }
+}
+
 // Changed pixels of 8-bit rows on their way out, gathered over rows so
 // that their sharpening and conversion run in full vectors: each pixel's
 // first three samples and the byte after them as the output holds it,

@@ -149,16 +149,6 @@ void WriteRun(unsigned char *target, int32_t planes, int32_t count,
 constexpr int32_t kRowsAhead = 4;
 constexpr ptrdiff_t kBytesAhead = 5600;
 constexpr int32_t kWideMargin = 16;
-constexpr size_t kCacheLine = 64;
-
-void PrefetchRow(const unsigned char *from, size_t bytes) {
-  for (size_t i = 0; i < bytes; i += kCacheLine) __builtin_prefetch(from + i);
-}
-
-void PrefetchRowForWriting(unsigned char *from, size_t bytes) {
-  for (size_t i = 0; i < bytes; i += kCacheLine)
-    __builtin_prefetch(from + i, 1);
-}
 
 template <typename Sample>
 void ConvertTileInOf(const HostTile &tile) {
